@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages HVX needs to build and test. Safe to run again:
+# packages already present are left as they are and nothing is fetched then.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libtinyxml-dev
+  libzmq3-dev cppzmq-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev libcli11-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
