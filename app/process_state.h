@@ -1,0 +1,27 @@
+// The process-wide state that start-up, the frame source and the control-system glue
+// share. There is exactly one of each; all are zero, false or null at process start.
+//
+// Guards: ErrorCount is atomic (incremented on the main, grab and console threads).
+// StayQuiet, SourceFailed, RestartRequested and AliveSinceTime are touched on the main
+// thread only. BaseBuffer and EqmOrFrameNotify are created and released by start-up and
+// ExitApplication; between those they are only read.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+
+#include "app/sys.h"
+
+// Two frame slots of 6,291,652 bytes each.
+constexpr uint32_t kFrameSlotCount = 2;
+constexpr uint32_t kFrameSlotSize = 6291652;
+constexpr uint32_t kBaseBufferSize = kFrameSlotCount * kFrameSlotSize;  // 12,583,304
+
+extern uint8_t* BaseBuffer;
+extern SysSemaphore* EqmOrFrameNotify;
+extern bool StayQuiet;
+extern bool SourceFailed;
+extern bool RestartRequested;
+extern std::atomic<int32_t> ErrorCount;
+extern time_t AliveSinceTime;
