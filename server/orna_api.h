@@ -34,6 +34,7 @@ enum : int {
   ORNA_INVALID_ARGUMENT = 13,     // a null pointer, an empty or overlong name, a bad number
   ORNA_DIMENSION_ERROR = 23,      // element count 0, too small, or not the one required
   ORNA_ILLEGAL_PROPERTY = 36,     // no such property
+  ORNA_ILLEGAL_DEVICE = 40,       // no such device (listings)
   ORNA_TOO_MANY_CONTRACTS = 45,   // MaxNumContracts reached
   ORNA_OUT_OF_MEMORY = 51,
   ORNA_WORK_AREA_TOO_SMALL = 52,  // the output would exceed setWorkAreaSize

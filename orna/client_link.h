@@ -1,0 +1,44 @@
+// Pieces every client-side exchange is made of: the shared ZeroMQ context, time-outs,
+// resolving a server while it may still be starting, opening a connection, sending a
+// request and waiting for its answer.
+//
+// Any thread; a socket is used by one thread at a time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "orna/orna_client.h"
+#include "orna/transport.h"
+#include "orna/wire.h"
+
+class OrnaDeadline final {
+ public:
+  explicit OrnaDeadline(int timeoutMs)
+      : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs)) {}
+  // Milliseconds left, never negative.
+  long Left() const;
+  bool Passed() const { return Left() == 0; }
+
+ private:
+  std::chrono::steady_clock::time_point end_;
+};
+
+void* OrnaClientContext();
+uint32_t OrnaNextRequestId();
+
+// Resolves /CONTEXT/SERVER, trying again until the deadline while it is unknown.
+bool OrnaResolveUntil(const std::string& context, const std::string& server,
+                      const OrnaDeadline& deadline, std::string* endpoint);
+// A DEALER connected to ENDPOINT that queues nothing before the connection is made.
+void* OrnaOpenClientSocket(const std::string& endpoint, int lingerMs);
+// Sends the request once the connection is up; ORNA_CONNECTION_TIMEOUT when it isn't
+// by the deadline.
+int OrnaSendRequest(void* socket, const orna_wire::RequestHeader& request,
+                    const std::string& input, const OrnaDeadline& deadline);
+// Waits for the answer of kind KIND to request ID, dropping anything else.
+int OrnaAwaitAnswer(void* socket, uint8_t kind, uint32_t id, const OrnaDeadline& deadline,
+                    OrnaReply* reply);
+// Fills REPLY from a received answer; the data part moves into REPLY's owner.
+void OrnaTakeAnswer(const orna_wire::ReplyHeader& header, OrnaParts& parts, OrnaReply* reply);

@@ -1,0 +1,177 @@
+#include "orna/contract_service.h"
+
+#include <cerrno>
+#include <set>
+#include <vector>
+
+#include "orna/orna_client.h"
+#include "orna/property_read.h"
+#include "orna/server.h"
+#include "orna/server_state.h"
+#include "orna/tuning.h"
+
+namespace {
+
+using orna_wire::ReplyHeader;
+using orna_wire::RequestHeader;
+
+// The contract a request names. Intervals are raised to MinPollingRate; 0 stays 0.
+bool KeyOf(const RequestHeader& request, OrnaContractKey* key, int* refusal) {
+  int element = OrnaElementSize(request.outFormat);
+  if (element <= 0 || request.outCount < 0 || request.intervalMs < 0) {
+    *refusal = element <= 0 ? ORNA_ILLEGAL_FORMAT : ORNA_INVALID_ARGUMENT;
+    return false;
+  }
+  size_t bytes = request.outFormat == ORNA_FMT_IMAGE
+                     ? (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)request.outCount
+                     : (size_t)element * (size_t)request.outCount;
+  if (bytes > (size_t)Tuning().workAreaSize) {
+    *refusal = ORNA_WORK_AREA_TOO_SMALL;
+    return false;
+  }
+  key->device = request.device;
+  key->property = request.property;
+  key->format = request.outFormat;
+  key->count = request.outCount;
+  int floor = MinPollingRate > 0 ? MinPollingRate : 1;
+  key->intervalMs = request.intervalMs == 0 ? 0 : request.intervalMs < floor ? floor : request.intervalMs;
+  return true;
+}
+
+ReplyHeader Ack(const RequestHeader& request, int result) {
+  ReplyHeader h;
+  h.kind = request.kind;
+  h.id = request.id;
+  h.result = result;
+  h.format = request.outFormat;
+  orna_wire::CopyName(h.text, sizeof h.text, result != ORNA_OK ? OrnaErrorText(result) : "");
+  return h;
+}
+
+// Hands one read of contract C to all its subscribers: the same header and data parts
+// for everyone, shared, not copied.
+void Deliver(OrnaContract& c, ReplyHeader header, OrnaMessage* data) {
+  OrnaServer& s = Server();
+  header.kind = orna_wire::kDelivery;
+  header.id = c.id;
+  header.aux = ++c.sequence;
+  OrnaMessage head;
+  if (!OrnaEncodeReply(header, &head)) return;
+  std::vector<std::string> gone;
+  for (const OrnaSubscriber& subscriber : c.subscribers) {
+    int error = OrnaSendToClient(s.router, subscriber.routingId, head, data);
+    if (error == 0) ++s.counters.deliveries;
+    else if (error == EAGAIN) ++s.counters.dropped;
+    else if (error == EHOSTUNREACH) gone.push_back(subscriber.routingId);
+  }
+  for (const std::string& client : gone) OrnaForgetClient(s.contracts, client);
+}
+
+// One read of a contract's property, as a subscriber wants it.
+struct ContractRead {
+  std::string device;
+  short format = 0;
+  int32_t count = 0;
+  ReplyHeader header;
+  OrnaMessage data;
+  bool hasData = false;
+};
+
+void Read(ContractRead* read, const std::string& property) {
+  OrnaReadProperty(read->device.c_str(), property.c_str(), read->format, read->count, nullptr,
+                   ORNA_ACCESS_READ, &read->header, &read->data, &read->hasData);
+}
+
+// 516 ("already sent") means there is nothing new for the subscribers.
+bool WorthSending(const ReplyHeader& header) { return header.result != 516; }
+
+}  // namespace
+
+void OrnaServeSubscribe(const std::string& client, const RequestHeader& request) {
+  OrnaServer& s = Server();
+  OrnaContractKey key;
+  int refusal = ORNA_OK;
+  if (!KeyOf(request, &key, &refusal)) return OrnaAnswer(client, Ack(request, refusal), nullptr);
+  OrnaContract* contract = nullptr;
+  int result = OrnaSubscribeContract(s.contracts, key, client, OrnaClock::now(), MaxNumContracts,
+                                     &contract);
+  ReplyHeader ack = Ack(request, result);
+  if (result == ORNA_OK) ack.aux = contract->id;
+  ack.aux2 = (uint32_t)s.contracts.leaseMs;
+  OrnaAnswer(client, ack, nullptr);
+}
+
+void OrnaServeUnsubscribe(const std::string& client, const RequestHeader& request) {
+  OrnaServer& s = Server();
+  OrnaContractKey key;
+  int refusal = ORNA_OK;
+  if (!KeyOf(request, &key, &refusal)) return OrnaAnswer(client, Ack(request, refusal), nullptr);
+  bool removed = OrnaUnsubscribeContract(s.contracts, key, client);
+  OrnaAnswer(client, Ack(request, removed ? ORNA_OK : ORNA_INVALID_ARGUMENT), nullptr);
+}
+
+// Each scheduled property is read once per distinct (device, format, count) among its
+// contracts, so that contracts differing only in their interval all get the same
+// result; each read's data goes to every such contract.
+void OrnaServeScheduled() {
+  OrnaServer& s = Server();
+  std::set<std::string> pending;
+  {
+    OrnaSchedule& schedule = Schedule();
+    std::lock_guard<std::mutex> lock(schedule.mutex);
+    pending.swap(schedule.pending);
+  }
+  for (const std::string& property : pending) {
+    std::vector<std::unique_ptr<ContractRead>> reads;
+    // Contracts may end while delivering (a client gone); walk by id.
+    std::vector<uint32_t> ids;
+    for (const auto& c : s.contracts.list)
+      if (c->key.property == property) ids.push_back(c->id);
+    for (uint32_t id : ids) {
+      OrnaContract* c = nullptr;
+      for (auto& candidate : s.contracts.list)
+        if (candidate->id == id) c = candidate.get();
+      if (c == nullptr) continue;
+      ContractRead* read = nullptr;
+      for (auto& r : reads)
+        if (r->device == c->key.device && r->format == c->key.format && r->count == c->key.count)
+          read = r.get();
+      if (read == nullptr) {
+        reads.push_back(std::make_unique<ContractRead>());
+        read = reads.back().get();
+        read->device = c->key.device;
+        read->format = c->key.format;
+        read->count = c->key.count;
+        Read(read, property);
+      }
+      if (WorthSending(read->header)) Deliver(*c, read->header, read->hasData ? &read->data : nullptr);
+    }
+  }
+}
+
+void OrnaServeContractTimers() {
+  OrnaServer& s = Server();
+  OrnaClock::time_point now = OrnaClock::now();
+  std::vector<uint32_t> due;
+  for (const auto& c : s.contracts.list)
+    if (c->readPending && c->nextDue <= now) due.push_back(c->id);
+  for (uint32_t id : due) {
+    OrnaContract* c = nullptr;
+    for (auto& candidate : s.contracts.list)
+      if (candidate->id == id) c = candidate.get();
+    if (c == nullptr) continue;
+    if (c->key.intervalMs > 0) {
+      auto interval = std::chrono::milliseconds(c->key.intervalMs);
+      c->nextDue += interval;
+      if (c->nextDue <= now) c->nextDue = now + interval;
+    } else {
+      c->readPending = false;
+    }
+    ContractRead read;
+    read.device = c->key.device;
+    read.format = c->key.format;
+    read.count = c->key.count;
+    Read(&read, c->key.property);
+    if (WorthSending(read.header)) Deliver(*c, read.header, read.hasData ? &read.data : nullptr);
+  }
+}

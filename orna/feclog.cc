@@ -1,0 +1,104 @@
+// The library's own log: "feclog.log" beside the executable, one time-stamped line
+// per call, at most FeclogDepth lines. When the file would grow past the depth it is
+// rewritten (through a temporary file and a rename) with the newest half of the lines,
+// so a long run costs one rewrite per FeclogDepth / 2 lines, not one per line.
+//
+// Any thread; one mutex orders the lines.
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "orna/paths.h"
+#include "server/orna_api.h"
+
+namespace {
+
+struct FeclogState {
+  std::mutex mutex;
+  bool loaded = false;
+  std::string path;
+  std::deque<std::string> recent;  // the newest lines, at most the depth
+  long fileLines = 0;              // lines in the file now
+};
+
+FeclogState& State() {
+  static FeclogState state;
+  return state;
+}
+
+void LoadExisting(FeclogState& s, size_t depth) {
+  s.loaded = true;
+  s.path = OrnaPathBesideExecutable("feclog.log");
+  FILE* f = fopen(s.path.c_str(), "r");
+  if (f == nullptr) return;
+  char line[2048];
+  while (fgets(line, sizeof line, f) != nullptr) {
+    size_t n = strlen(line);
+    if (n > 0 && line[n - 1] == '\n') line[--n] = '\0';
+    s.recent.emplace_back(line, n);
+    ++s.fileLines;
+    while (s.recent.size() > depth) s.recent.pop_front();
+  }
+  fclose(f);
+}
+
+bool Rewrite(FeclogState& s, size_t keep) {
+  std::string temp = s.path + ".tmp";
+  FILE* f = fopen(temp.c_str(), "w");
+  if (f == nullptr) return false;
+  size_t first = s.recent.size() > keep ? s.recent.size() - keep : 0;
+  for (size_t i = first; i < s.recent.size(); ++i) fprintf(f, "%s\n", s.recent[i].c_str());
+  bool ok = fclose(f) == 0 && rename(temp.c_str(), s.path.c_str()) == 0;
+  if (ok) s.fileLines = (long)(s.recent.size() - first);
+  else unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+int feclog(const char* format, ...) {
+  if (format == nullptr) return ORNA_INVALID_ARGUMENT;
+  char message[1024];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  // One call, one line.
+  size_t n = strlen(message);
+  while (n > 0 && (message[n - 1] == '\n' || message[n - 1] == '\r')) message[--n] = '\0';
+  for (size_t i = 0; i < n; ++i)
+    if (message[i] == '\n' || message[i] == '\r') message[i] = ' ';
+
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  char line[1100];
+  snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d.%03ld %s", local.tm_year + 1900,
+           local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+           now.tv_nsec / 1000000, message);
+
+  FeclogState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  long depthSetting = FeclogDepth;
+  if (depthSetting <= 0) return ORNA_OK;  // no library log kept
+  size_t depth = (size_t)depthSetting;
+  if (!s.loaded) LoadExisting(s, depth);
+  s.recent.emplace_back(line);
+  while (s.recent.size() > depth) s.recent.pop_front();
+  if (s.fileLines + 1 > depthSetting) {
+    size_t keep = depth / 2 > 0 ? depth / 2 : 1;
+    return Rewrite(s, keep) ? ORNA_OK : ORNA_OPERATION_FAILED;
+  }
+  FILE* f = fopen(s.path.c_str(), "a");
+  if (f == nullptr) return ORNA_OPERATION_FAILED;
+  fprintf(f, "%s\n", line);
+  fclose(f);
+  ++s.fileLines;
+  return ORNA_OK;
+}

@@ -1,0 +1,153 @@
+#include "orna/names.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+int OrnaBasePort() {
+  const char* text = getenv("ORNA_BASE_PORT");
+  if (text == nullptr || *text == '\0') return kOrnaDefaultBasePort;
+  char* end = nullptr;
+  long port = strtol(text, &end, 10);
+  if (*end != '\0' || port < 1 || port > 65535) return kOrnaDefaultBasePort;
+  return (int)port;
+}
+
+std::string OrnaNamesDirectory() {
+  const char* dir = getenv("ORNA_NAMES_DIR");
+  if (dir != nullptr && *dir != '\0') return dir;
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/orna-names";
+  return "/tmp/orna-names-" + std::to_string(getuid());
+}
+
+bool OrnaParseAddress(const char* address, std::string* context, std::string* server,
+                      std::string* device) {
+  if (address == nullptr || address[0] != '/') return false;
+  std::string parts[3];
+  int count = 0;
+  for (const char* p = address + 1;; ++p) {
+    if (*p == '/' || *p == '\0') {
+      ++count;
+      if (*p == '\0') break;
+      if (count == 3) return false;  // too many parts
+      continue;
+    }
+    parts[count] += *p;
+  }
+  if (count != (device != nullptr ? 3 : 2)) return false;
+  if (parts[0].empty() || parts[1].empty()) return false;
+  *context = parts[0];
+  *server = parts[1];
+  if (device != nullptr) *device = parts[2];
+  return true;
+}
+
+namespace {
+
+// File-name form of a context or server name: characters other than letters, digits,
+// '-' and '_' (and a leading '.') are written as %XX, so any name is safe as a path.
+std::string Encode(const std::string& name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = (unsigned char)name[i];
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '_' || (c == '.' && i > 0);
+    if (plain) {
+      out += (char)c;
+    } else {
+      char hex[4];
+      snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string EntryPath(const std::string& context, const std::string& server) {
+  return OrnaNamesDirectory() + "/" + Encode(context) + "/" + Encode(server);
+}
+
+bool MakeDirectories(const std::string& path) {
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      std::string part = path.substr(0, i);
+      if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return true;
+}
+
+// Reads "endpoint\npid\n".
+bool ReadEntry(const std::string& path, std::string* endpoint, long* pid) {
+  FILE* f = fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  char line[512] = {};
+  char pidText[64] = {};
+  bool ok = fgets(line, sizeof line, f) != nullptr && fgets(pidText, sizeof pidText, f) != nullptr;
+  fclose(f);
+  if (!ok) return false;
+  line[strcspn(line, "\r\n")] = '\0';
+  char* end = nullptr;
+  *pid = strtol(pidText, &end, 10);
+  if (line[0] == '\0' || end == pidText) return false;
+  *endpoint = line;
+  return true;
+}
+
+bool ProcessAlive(long pid) { return pid > 0 && (kill((pid_t)pid, 0) == 0 || errno == EPERM); }
+
+bool ResolveFromFile(const std::string& context, const std::string& server,
+                     std::string* endpoint) {
+  const char* file = getenv("ORNA_NAMES_FILE");
+  if (file == nullptr || *file == '\0') return false;
+  FILE* f = fopen(file, "r");
+  if (f == nullptr) return false;
+  std::string wanted = "/" + context + "/" + server;
+  char line[1024];
+  bool found = false;
+  while (!found && fgets(line, sizeof line, f) != nullptr) {
+    char name[512], address[512];
+    if (line[0] == '#' || sscanf(line, "%511s %511s", name, address) != 2) continue;
+    if (wanted == name) {
+      *endpoint = address;
+      found = true;
+    }
+  }
+  fclose(f);
+  return found;
+}
+
+}  // namespace
+
+bool OrnaPublishServer(const std::string& context, const std::string& server,
+                       const std::string& endpoint) {
+  std::string path = EntryPath(context, server);
+  if (!MakeDirectories(path.substr(0, path.rfind('/')))) return false;
+  std::string temp = path + ".tmp." + std::to_string(getpid());
+  FILE* f = fopen(temp.c_str(), "w");
+  if (f == nullptr) return false;
+  fprintf(f, "%s\n%ld\n", endpoint.c_str(), (long)getpid());
+  bool ok = fclose(f) == 0 && rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+void OrnaWithdrawServer(const std::string& context, const std::string& server) {
+  std::string path = EntryPath(context, server);
+  std::string endpoint;
+  long pid = 0;
+  if (ReadEntry(path, &endpoint, &pid) && pid == (long)getpid()) unlink(path.c_str());
+}
+
+bool OrnaResolveServer(const std::string& context, const std::string& server,
+                       std::string* endpoint) {
+  long pid = 0;
+  if (ReadEntry(EntryPath(context, server), endpoint, &pid) && ProcessAlive(pid)) return true;
+  return ResolveFromFile(context, server, endpoint);
+}

@@ -1,0 +1,32 @@
+// Where servers are found: the names directory (ORNA_NAMES_DIR, default
+// $XDG_RUNTIME_DIR/orna-names or /tmp/orna-names-<uid>) holds one entry per running
+// server, <dir>/<context>/<server>, with its endpoint and process id; the optional
+// static names file (ORNA_NAMES_FILE) lists servers on other hosts, one
+// "/context/server tcp://host:port" per line. The base port comes from ORNA_BASE_PORT
+// (default 47000); a server listens on the base port + its port offset.
+//
+// Any thread.
+#pragma once
+
+#include <string>
+
+constexpr int kOrnaDefaultBasePort = 47000;
+
+// The base port; the default when ORNA_BASE_PORT is unset or not a port number.
+int OrnaBasePort();
+std::string OrnaNamesDirectory();
+
+// Splits "/context/server/device" (device may be empty) or, when DEVICE is null,
+// "/context/server". False for anything else.
+bool OrnaParseAddress(const char* address, std::string* context, std::string* server,
+                      std::string* device);
+
+// Writes the entry of /context/server (through a temporary file and a rename).
+bool OrnaPublishServer(const std::string& context, const std::string& server,
+                       const std::string& endpoint);
+// Removes the entry written by this process, if it is still ours.
+void OrnaWithdrawServer(const std::string& context, const std::string& server);
+// The endpoint of /context/server: from a live entry of the names directory, else from
+// the static names file. False when neither has it (or the entry's process is gone).
+bool OrnaResolveServer(const std::string& context, const std::string& server,
+                       std::string* endpoint);

@@ -1,0 +1,101 @@
+#include "orna/property_read.h"
+
+#include <cstring>
+
+#include "orna/orna_client.h"
+#include "orna/server_state.h"
+#include "orna/tuning.h"
+
+namespace {
+
+void SetText(orna_wire::ReplyHeader* header, const char* text) {
+  orna_wire::CopyName(header->text, sizeof header->text, text);
+}
+
+void Fail(orna_wire::ReplyHeader* header, int code, const char* text) {
+  header->result = code;
+  header->count = 0;
+  SetText(header, text != nullptr ? text : OrnaErrorText(code));
+}
+
+// Where the pixels of a frame answer are: the pointer the module set, or in a 32-bit
+// build the address word of the prefix.
+const uint8_t* PixelAddress(const DataObject& dout, const uint8_t* prefix) {
+  if (dout.pixels != nullptr) return static_cast<const uint8_t*>(dout.pixels);
+  if constexpr (sizeof(void*) == 4) {
+    uint32_t word;
+    memcpy(&word, prefix + ORNA_FRAME_PIXEL_ADDRESS_OFFSET, 4);
+    return reinterpret_cast<const uint8_t*>((uintptr_t)word);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void OrnaReadProperty(const char* device, const char* property, short outFormat,
+                      int32_t outCount, DataObject* din, short access,
+                      orna_wire::ReplyHeader* header, OrnaMessage* data, bool* hasData) {
+  OrnaServer& s = Server();
+  *hasData = false;
+  header->format = outFormat;
+  header->count = 0;
+  header->stamp = 0.0;
+  header->result = ORNA_OK;
+  SetText(header, "");
+
+  const bool wantsOutput = outFormat != ORNA_FMT_NULL;
+  const int element = OrnaElementSize(outFormat);
+  if (element < 0) return Fail(header, ORNA_ILLEGAL_FORMAT, nullptr);
+  if (outCount < 0) return Fail(header, ORNA_DIMENSION_ERROR, nullptr);
+  // Bytes of the output buffer the module writes into.
+  const size_t capacity = outFormat == ORNA_FMT_IMAGE ? (size_t)ORNA_FRAME_PREFIX_SIZE
+                                                      : (size_t)element * (size_t)outCount;
+  const size_t produced = outFormat == ORNA_FMT_IMAGE
+                              ? (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)outCount
+                              : capacity;
+  if (produced > (size_t)Tuning().workAreaSize) return Fail(header, ORNA_WORK_AREA_TOO_SMALL, nullptr);
+
+  DataObject dout{};
+  if (wantsOutput) {
+    size_t words = capacity / 8 + 1;
+    if (s.workArea.size() < words) s.workArea.resize(words);
+    memset(s.workArea.data(), 0, capacity);
+    dout.count = outCount;
+    dout.format = outFormat;
+    dout.data = s.workArea.data();
+  }
+
+  s.inCall = true;
+  s.completion.clear();
+  int result = s.equipmentFunction(device, property, wantsOutput ? &dout : nullptr, din, access);
+  s.inCall = false;
+
+  header->result = result;
+  if (result > 512) SetText(header, s.completion.c_str());
+  else if (result != ORNA_OK) SetText(header, OrnaErrorText(result));
+  if (ornaDebug > 0)
+    feclog("%s/%s access=%d format=%d count=%d -> %d", device, property, access, outFormat,
+           outCount, result);
+  if (!wantsOutput || (result != ORNA_OK && result <= 512)) return;
+
+  // The module may lower the count, never raise it past the buffer it was given.
+  int32_t delivered = dout.count;
+  if (delivered < 0 || delivered > outCount)
+    return Fail(header, ORNA_OPERATION_FAILED, "module answered a bad count");
+  header->count = delivered;
+  header->stamp = dout.stamp != 0.0 ? dout.stamp : makeDataTimeStamp();
+  const uint8_t* area = reinterpret_cast<const uint8_t*>(s.workArea.data());
+  if (outFormat == ORNA_FMT_IMAGE) {
+    const uint8_t* pixels = PixelAddress(dout, area);
+    if (delivered > 0 && pixels == nullptr)
+      return Fail(header, ORNA_OPERATION_FAILED, "frame without pixel address");
+    if (!data->Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)delivered))
+      return Fail(header, ORNA_OUT_OF_MEMORY, nullptr);
+    memcpy(data->data(), area, ORNA_FRAME_PREFIX_SIZE);
+    if (delivered > 0) memcpy(data->data() + ORNA_FRAME_PREFIX_SIZE, pixels, (size_t)delivered);
+    ++s.counters.pixelCopies;
+  } else if (!data->Assign(area, (size_t)element * (size_t)delivered)) {
+    return Fail(header, ORNA_OUT_OF_MEMORY, nullptr);
+  }
+  *hasData = true;
+}

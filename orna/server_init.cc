@@ -1,0 +1,117 @@
+// The server's transport: _SystemInit binds the ROUTER socket and the inproc pair that
+// wakes the cycle; OrnaShutdownServer takes it all down at the end.
+#include <zmq.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "orna/names.h"
+#include "orna/server.h"
+#include "orna/server_state.h"
+#include "orna/tuning.h"
+
+OrnaServer& Server() {
+  static OrnaServer server;
+  return server;
+}
+
+OrnaSchedule& Schedule() {
+  static OrnaSchedule schedule;
+  return schedule;
+}
+
+namespace {
+
+constexpr const char* kWakeEndpoint = "inproc://orna-server-wake";
+
+// The lease of a subscription; ORNA_CONTRACT_LEASE_MS may shorten it (tests).
+int LeaseMs() {
+  const char* text = getenv("ORNA_CONTRACT_LEASE_MS");
+  if (text == nullptr) return 10000;
+  long ms = strtol(text, nullptr, 10);
+  return ms < 200 ? 200 : ms > 600000 ? 600000 : (int)ms;
+}
+
+// The address the server listens on: loopback only when asked, ORNA_BIND_ADDRESS
+// when set, every interface otherwise.
+std::string BindAddress() {
+  if (Tuning().loopbackOnly) return "127.0.0.1";
+  const char* address = getenv("ORNA_BIND_ADDRESS");
+  if (address != nullptr && *address != '\0') return address;
+  return "*";
+}
+
+void CloseAll(OrnaServer& s) {
+  {
+    std::lock_guard<std::mutex> lock(Schedule().mutex);
+    Schedule().open = false;
+    if (Schedule().wakeSender != nullptr) zmq_close(Schedule().wakeSender);
+    Schedule().wakeSender = nullptr;
+  }
+  if (s.wakeReceiver != nullptr) zmq_close(s.wakeReceiver);
+  if (s.router != nullptr) zmq_close(s.router);
+  if (s.context0mq != nullptr) zmq_ctx_term(s.context0mq);
+  s.wakeReceiver = s.router = s.context0mq = nullptr;
+  s.initialized = false;
+}
+
+}  // namespace
+
+int _SystemInit(int /*argument*/) {
+  OrnaServer& s = Server();
+  if (!s.fecRegistered) return ORNA_NOT_REGISTERED;
+  if (s.initialized) return ORNA_ALREADY_REGISTERED;
+  const OrnaTuning& t = Tuning();
+  s.contracts.leaseMs = LeaseMs();
+  s.port = OrnaBasePort() + s.portOffset;
+  if (s.port > 65535) return ORNA_INVALID_ARGUMENT;
+
+  s.context0mq = zmq_ctx_new();
+  if (s.context0mq == nullptr) return ORNA_SOCKET_ERROR;
+  s.router = zmq_socket(s.context0mq, ZMQ_ROUTER);
+  s.wakeReceiver = zmq_socket(s.context0mq, ZMQ_PAIR);
+  void* wakeSender = zmq_socket(s.context0mq, ZMQ_PAIR);
+  if (s.router == nullptr || s.wakeReceiver == nullptr || wakeSender == nullptr) {
+    if (wakeSender != nullptr) zmq_close(wakeSender);
+    CloseAll(s);
+    return ORNA_SOCKET_ERROR;
+  }
+  int on = 1, linger = 1000, depth = t.queueDepth;
+  int64_t largest = t.packetMtu;
+  zmq_setsockopt(s.router, ZMQ_ROUTER_MANDATORY, &on, sizeof on);
+  zmq_setsockopt(s.router, ZMQ_LINGER, &linger, sizeof linger);
+  zmq_setsockopt(s.router, ZMQ_SNDHWM, &depth, sizeof depth);
+  zmq_setsockopt(s.router, ZMQ_RCVHWM, &depth, sizeof depth);
+  zmq_setsockopt(s.router, ZMQ_MAXMSGSIZE, &largest, sizeof largest);
+
+  std::string address = BindAddress();
+  std::string bind = "tcp://" + address + ":" + std::to_string(s.port);
+  if (zmq_bind(s.router, bind.c_str()) != 0) {
+    int error = errno;
+    zmq_close(wakeSender);
+    CloseAll(s);
+    return error == EADDRINUSE ? ORNA_ADDRESS_IN_USE : ORNA_SOCKET_ERROR;
+  }
+  if (zmq_bind(s.wakeReceiver, kWakeEndpoint) != 0 || zmq_connect(wakeSender, kWakeEndpoint) != 0) {
+    zmq_close(wakeSender);
+    CloseAll(s);
+    return ORNA_SOCKET_ERROR;
+  }
+  std::string host = address == "*" || address == "0.0.0.0" ? "127.0.0.1" : address;
+  s.endpoint = "tcp://" + host + ":" + std::to_string(s.port);
+  {
+    std::lock_guard<std::mutex> lock(Schedule().mutex);
+    Schedule().wakeSender = wakeSender;
+    Schedule().open = true;
+  }
+  s.initialized = true;
+  return ORNA_OK;
+}
+
+void OrnaShutdownServer() {
+  OrnaServer& s = Server();
+  if (s.published) OrnaWithdrawServer(s.context, s.serverName);
+  s.published = false;
+  CloseAll(s);  // lingers until the last answers are out
+}

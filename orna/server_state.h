@@ -1,0 +1,94 @@
+// The server side of the library in one place: identity, registered module, devices
+// and properties, the transport, the contracts, the timers and the counters.
+//
+// Main thread only, except `schedule`, which has its own mutex because
+// _SystemScheduleProperty may be called from any thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "orna/contracts.h"
+#include "server/orna_api.h"
+
+using OrnaClock = std::chrono::steady_clock;
+
+struct OrnaDevice {
+  std::string name;
+  int number = 0;
+};
+
+struct OrnaProperty {
+  std::string name;
+  std::string description;
+  int outSize = 0;
+  short outFormat = 0;
+  unsigned char access = 0;
+  int id = 0;
+};
+
+// Properties asked for by _SystemScheduleProperty and not yet served.
+struct OrnaSchedule {
+  std::mutex mutex;
+  std::string moduleName;        // copy of the registered module name
+  bool open = false;             // the transport exists and may be woken
+  std::set<std::string> pending;
+  bool woken = false;            // a wake-up message is on its way
+  void* wakeSender = nullptr;    // inproc socket; used under the mutex only
+};
+
+struct OrnaCounters {
+  uint64_t requests = 0;
+  uint64_t malformed = 0;
+  uint64_t deliveries = 0;      // messages handed to subscribers
+  uint64_t dropped = 0;         // messages dropped because a client's queue was full
+  uint64_t pixelCopies = 0;     // frames copied out of the module's memory
+};
+
+struct OrnaServer {
+  // Front end, from RegisterFecInformation.
+  bool fecRegistered = false;
+  std::string fecName, subsystem, context, description, location, hardware, responsible;
+  int portOffset = 0;
+
+  // Transport, from _SystemInit.
+  bool initialized = false;
+  void* context0mq = nullptr;
+  void* router = nullptr;
+  void* wakeReceiver = nullptr;
+  int port = 0;
+  std::string endpoint;  // what clients connect to
+
+  // Equipment module, from RegisterEquipmentModule.
+  bool moduleRegistered = false;
+  bool published = false;
+  std::string serverName, moduleName;
+  int deviceCount = 0;
+  OrnaEquipmentFunction equipmentFunction = nullptr;
+  OrnaBackgroundFunction backgroundFunction = nullptr;
+  OrnaExitFunction exitFunction = nullptr;
+  int backgroundIntervalMs = 0;
+  OrnaClock::time_point nextBackground;
+  OrnaQueryFunction queryFunction = nullptr;
+  int queryMaxRecords = 0;
+  std::vector<OrnaDevice> devices;
+  std::vector<OrnaProperty> properties;
+
+  // The call being served: SetEqmCompletion is valid only inside it.
+  bool inCall = false;
+  std::string completion;
+
+  // Aligned scratch memory for the outputs of calls, at most the work area.
+  std::vector<uint64_t> workArea;
+
+  OrnaContracts contracts;
+  OrnaCounters counters;
+  bool exitRequested = false;
+};
+
+OrnaServer& Server();
+OrnaSchedule& Schedule();

@@ -1,0 +1,130 @@
+// Subscriptions: each has its own connection, sends its subscription again every
+// third of the lease the server announced (which also re-creates the contract after a
+// server restart), and takes the deliveries of its contract.
+#include <zmq.h>
+
+#include "orna/client_link.h"
+#include "orna/names.h"
+#include "orna/orna_client.h"
+
+struct OrnaSubscription {
+  void* socket = nullptr;
+  orna_wire::RequestHeader request;
+  uint32_t contractId = 0;
+  std::chrono::milliseconds renewEvery{3000};
+  std::chrono::steady_clock::time_point nextRenewal;
+};
+
+namespace {
+
+bool SendSubscription(OrnaSubscription* s, const OrnaDeadline& deadline) {
+  s->request.kind = orna_wire::kSubscribe;
+  s->request.id = OrnaNextRequestId();
+  return OrnaSendRequest(s->socket, s->request, "", deadline) == ORNA_OK;
+}
+
+void TakeAck(OrnaSubscription* s, const OrnaReply& ack, uint32_t contractId, uint32_t leaseMs) {
+  if (ack.result != ORNA_OK) return;
+  s->contractId = contractId;
+  if (leaseMs > 0) s->renewEvery = std::chrono::milliseconds(leaseMs / 3 > 0 ? leaseMs / 3 : 1);
+  s->nextRenewal = std::chrono::steady_clock::now() + s->renewEvery;
+}
+
+}  // namespace
+
+int OrnaSubscribe(const char* address, const char* property, short format, int32_t count,
+                  int intervalMs, int timeoutMs, OrnaSubscription** subscription) {
+  *subscription = nullptr;
+  std::string context, server, device;
+  if (!OrnaParseAddress(address, &context, &server, &device) || property == nullptr ||
+      property[0] == '\0')
+    return ORNA_INVALID_ARGUMENT;
+  auto s = std::make_unique<OrnaSubscription>();
+  s->request.outFormat = format;
+  s->request.outCount = count;
+  s->request.intervalMs = intervalMs;
+  if (!orna_wire::CopyName(s->request.device, sizeof s->request.device, device.c_str()) ||
+      !orna_wire::CopyName(s->request.property, sizeof s->request.property, property))
+    return ORNA_INVALID_ARGUMENT;
+
+  OrnaDeadline deadline(timeoutMs);
+  std::string endpoint;
+  if (!OrnaResolveUntil(context, server, deadline, &endpoint)) return ORNA_CONNECTION_TIMEOUT;
+  s->socket = OrnaOpenClientSocket(endpoint, 200);
+  if (s->socket == nullptr) return ORNA_SOCKET_ERROR;
+  int result = ORNA_CONNECTION_TIMEOUT;
+  if (SendSubscription(s.get(), deadline)) {
+    // The ack is read by hand: its contract id and lease are in the header.
+    for (;;) {
+      zmq_pollitem_t item = {s->socket, 0, ZMQ_POLLIN, 0};
+      if (zmq_poll(&item, 1, deadline.Left()) <= 0) {
+        if (deadline.Passed()) break;
+        continue;
+      }
+      OrnaParts parts;
+      orna_wire::ReplyHeader header;
+      if (!OrnaReceive(s->socket, &parts) || parts.count < 1 ||
+          !orna_wire::DecodeReply(parts.part[0].data(), parts.part[0].size(), &header) ||
+          header.kind != orna_wire::kSubscribe || header.id != s->request.id)
+        continue;
+      OrnaReply ack;
+      OrnaTakeAnswer(header, parts, &ack);
+      TakeAck(s.get(), ack, header.aux, header.aux2);
+      result = header.result;
+      break;
+    }
+  }
+  if (result != ORNA_OK) {
+    zmq_close(s->socket);
+    return result;
+  }
+  *subscription = s.release();
+  return ORNA_OK;
+}
+
+int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
+  if (s == nullptr || reply == nullptr) return ORNA_INVALID_ARGUMENT;
+  OrnaDeadline deadline(timeoutMs);
+  for (;;) {
+    auto now = std::chrono::steady_clock::now();
+    if (now >= s->nextRenewal) {
+      // Renewals are sent without waiting; a lost one is made up by the next.
+      SendSubscription(s, OrnaDeadline(0));
+      s->nextRenewal = now + s->renewEvery;
+    }
+    long untilRenewal = std::chrono::duration_cast<std::chrono::milliseconds>(s->nextRenewal - now).count();
+    long wait = deadline.Left();
+    if (untilRenewal < wait) wait = untilRenewal < 0 ? 0 : untilRenewal;
+    zmq_pollitem_t item = {s->socket, 0, ZMQ_POLLIN, 0};
+    if (zmq_poll(&item, 1, wait) > 0) {
+      OrnaParts parts;
+      while (OrnaReceive(s->socket, &parts)) {
+        orna_wire::ReplyHeader header;
+        if (parts.count < 1 || parts.count > 2 || parts.overflow ||
+            !orna_wire::DecodeReply(parts.part[0].data(), parts.part[0].size(), &header))
+          continue;
+        if (header.kind == orna_wire::kSubscribe) {
+          OrnaReply ack;
+          OrnaTakeAnswer(header, parts, &ack);
+          TakeAck(s, ack, header.aux, header.aux2);
+          continue;
+        }
+        if (header.kind != orna_wire::kDelivery || header.id != s->contractId) continue;
+        OrnaTakeAnswer(header, parts, reply);
+        return ORNA_OK;
+      }
+    }
+    if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
+  }
+}
+
+void OrnaUnsubscribe(OrnaSubscription* s) {
+  if (s == nullptr) return;
+  s->request.kind = orna_wire::kUnsubscribe;
+  s->request.id = OrnaNextRequestId();
+  uint8_t bytes[orna_wire::kRequestHeaderSize];
+  orna_wire::EncodeRequest(s->request, bytes);
+  zmq_send(s->socket, bytes, sizeof bytes, ZMQ_DONTWAIT);
+  zmq_close(s->socket);  // lingers briefly so that the request goes out
+  delete s;
+}

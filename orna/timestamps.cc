@@ -1,0 +1,40 @@
+// Time stamps and the build-stamp parser.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "server/orna_api.h"
+
+double makeDataTimeStamp(void) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  long long ms = (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+  return (double)ms / 1000.0;
+}
+
+// "Dec  2 2008" and "11:18:08", as a compiler's __DATE__ and __TIME__ give them.
+time_t parseCDateAndTimeStr(const char* date, const char* time) {
+  static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  if (date == nullptr || time == nullptr) return (time_t)-1;
+  if (strlen(date) != 11 || strlen(time) != 8) return (time_t)-1;
+  char month[4] = {date[0], date[1], date[2], '\0'};
+  const char* found = strstr(kMonths, month);
+  if (found == nullptr || (found - kMonths) % 3 != 0) return (time_t)-1;
+  int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+  char tail = 0;
+  if (date[3] != ' ' || sscanf(date + 4, "%2d %4d%c", &day, &year, &tail) != 2) return (time_t)-1;
+  if (time[2] != ':' || time[5] != ':' ||
+      sscanf(time, "%2d:%2d:%2d%c", &hour, &minute, &second, &tail) != 3)
+    return (time_t)-1;
+  if (day < 1 || day > 31 || year < 1970 || hour > 23 || minute > 59 || second > 60)
+    return (time_t)-1;
+  tm parts{};
+  parts.tm_year = year - 1900;
+  parts.tm_mon = int(found - kMonths) / 3;
+  parts.tm_mday = day;
+  parts.tm_hour = hour;
+  parts.tm_min = minute;
+  parts.tm_sec = second;
+  parts.tm_isdst = -1;
+  return mktime(&parts);
+}

@@ -1,0 +1,35 @@
+#include "orna/transport.h"
+
+#include <cerrno>
+#include <cstring>
+
+bool OrnaReceive(void* socket, OrnaParts* parts) {
+  parts->count = 0;
+  parts->overflow = false;
+  for (;;) {
+    OrnaMessage scratch;
+    OrnaMessage& target = parts->count < OrnaParts::kMaxParts ? parts->part[parts->count] : scratch;
+    int flags = parts->count == 0 ? ZMQ_DONTWAIT : 0;  // later parts are already here
+    if (zmq_msg_recv(target.get(), socket, flags) < 0) return parts->count > 0;
+    if (parts->count < OrnaParts::kMaxParts) ++parts->count;
+    else parts->overflow = true;
+    if (!zmq_msg_more(target.get())) return true;
+  }
+}
+
+int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& header,
+                     OrnaMessage* data) {
+  OrnaMessage id, head, body;
+  if (!id.Assign(routingId.data(), routingId.size()) || !head.ShareFrom(header)) return ENOMEM;
+  if (data != nullptr && !body.ShareFrom(*data)) return ENOMEM;
+  if (zmq_msg_send(id.get(), router, ZMQ_SNDMORE | ZMQ_DONTWAIT) < 0) return errno;
+  if (zmq_msg_send(head.get(), router, data != nullptr ? ZMQ_SNDMORE : 0) < 0) return errno;
+  if (data != nullptr && zmq_msg_send(body.get(), router, 0) < 0) return errno;
+  return 0;
+}
+
+bool OrnaEncodeReply(const orna_wire::ReplyHeader& header, OrnaMessage* message) {
+  if (!message->Allocate(orna_wire::kReplyHeaderSize)) return false;
+  orna_wire::EncodeReply(header, message->data());
+  return true;
+}
