@@ -1,0 +1,245 @@
+// A small equipment module for testing the library on loopback: one property per
+// data format, properties that answer chosen codes, a frame source that schedules
+// its frames, and a background task that counts its runs.
+//
+//   orna_test_server --context C --server S [--port-offset N] [--allow-exit 0|1]
+//                    [--max-contracts N] [--frame-bytes N] [--frame-hz F]
+//                    [--background-ms N] [--min-polling N] [--work-area N]
+//
+// Properties of device "Dev" (and "Other"):
+//   Double 512 (2.5 per element), Bytes 514 (i & 0xff), Int 515 (read 42, or the last
+//   value written), Text 516 ("hello orna"), Float 517 (1.5), Name48 531 ("forty-eight"),
+//   Frame / Frame.Sched 567 (the current frame; .Sched answers 516 once sent),
+//   Access (the access bits as int32), Result (answers the int32 written to it, with
+//   completion text "completion <code>" when above 512), Counter (reads so far),
+//   Slow (sleeps 300 ms, then 1), Background (runs of the background task),
+//   Echo (write text, read it back).
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/orna_api.h"
+
+namespace {
+
+const char* kModule = "TSTMOD";
+std::mutex frameMutex;                  // guards the frame fields below
+std::vector<uint8_t> frameSlots[2];     // prefix + pixels
+int currentSlot = -1;
+uint32_t frameNumber = 0;
+bool frameSent = false;
+int frameBytes = 1024;
+int32_t lastWritten = 42;
+int counter = 0;
+int backgroundRuns = 0;
+std::string echo = "";
+
+int PutInt(DataObject* out, int32_t v) {
+  if (out == nullptr) return ORNA_ILLEGAL_FORMAT;
+  if (out->count < 1) return ORNA_DIMENSION_ERROR;
+  if (out->format != ORNA_FMT_INT32) return ORNA_ILLEGAL_FORMAT;
+  memcpy(out->data, &v, 4);
+  out->count = 1;
+  out->stamp = makeDataTimeStamp();
+  return ORNA_OK;
+}
+
+int PutText(DataObject* out, const char* text) {
+  if (out == nullptr) return ORNA_ILLEGAL_FORMAT;
+  if (out->count < 1) return ORNA_DIMENSION_ERROR;
+  size_t n = strlen(text) + 1;
+  if (out->format == ORNA_FMT_TEXT) {
+    memcpy(out->data, text, n < (size_t)out->count ? n : (size_t)out->count);
+  } else if (out->format == ORNA_FMT_NAME48) {
+    memset(out->data, 0, 48);
+    memcpy(out->data, text, n < 48 ? n : 48);
+    out->count = 1;
+  } else {
+    return ORNA_ILLEGAL_FORMAT;
+  }
+  return ORNA_OK;
+}
+
+int ServeFrame(DataObject* out, bool scheduled) {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  if (currentSlot < 0) return 517;
+  if (scheduled && frameSent) return 516;
+  if (out == nullptr || out->format != ORNA_FMT_IMAGE) return ORNA_ILLEGAL_FORMAT;
+  if (out->count < frameBytes) return ORNA_DIMENSION_ERROR;
+  uint8_t* slot = frameSlots[currentSlot].data();
+  memcpy(out->data, slot, ORNA_FRAME_PREFIX_SIZE);
+  out->pixels = slot + ORNA_FRAME_PREFIX_SIZE;
+  out->count = frameBytes;
+  if (scheduled) frameSent = true;
+  return ORNA_OK;
+}
+
+int Equipment(const char* device, const char* property, DataObject* out, DataObject* in,
+              short access) {
+  (void)device;
+  std::string p = property;
+  int32_t value = 0;
+  if (p == "Double" || p == "Float") {
+    if (out == nullptr || out->count < 1) return out == nullptr ? ORNA_ILLEGAL_FORMAT : ORNA_DIMENSION_ERROR;
+    for (int i = 0; i < out->count; ++i) {
+      if (out->format == ORNA_FMT_DOUBLE) { double d = 2.5; memcpy((char*)out->data + 8 * i, &d, 8); }
+      else if (out->format == ORNA_FMT_FLOAT) { float f = 1.5f; memcpy((char*)out->data + 4 * i, &f, 4); }
+      else return ORNA_ILLEGAL_FORMAT;
+    }
+    return ORNA_OK;
+  }
+  if (p == "Bytes") {
+    if (out == nullptr || out->format != ORNA_FMT_BYTE) return ORNA_ILLEGAL_FORMAT;
+    for (int i = 0; i < out->count; ++i) ((uint8_t*)out->data)[i] = uint8_t(i);
+    return ORNA_OK;
+  }
+  if (p == "Int") {
+    if ((access & ORNA_ACCESS_WRITE) != 0) {
+      if (getValuesAsLong(in, &value, 1) != ORNA_OK) return ORNA_DIMENSION_ERROR;
+      lastWritten = value;
+    }
+    return (access & ORNA_ACCESS_READ) != 0 ? PutInt(out, lastWritten) : ORNA_OK;
+  }
+  if (p == "Text") return PutText(out, "hello orna");
+  if (p == "Name48") return PutText(out, "forty-eight");
+  if (p == "Echo") {
+    if ((access & ORNA_ACCESS_WRITE) != 0 && in != nullptr && in->format == ORNA_FMT_TEXT)
+      echo.assign((const char*)in->data, strnlen((const char*)in->data, in->count));
+    return (access & ORNA_ACCESS_READ) != 0 ? PutText(out, echo.c_str()) : ORNA_OK;
+  }
+  if (p == "Access") return PutInt(out, access);
+  if (p == "Counter") return PutInt(out, ++counter);
+  if (p == "Background") return PutInt(out, backgroundRuns);
+  if (p == "Slow") {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return PutInt(out, 1);
+  }
+  if (p == "Result") {
+    if (getValuesAsLong(in, &value, 1) != ORNA_OK) return ORNA_DIMENSION_ERROR;
+    if (value > 512) {
+      std::string text = "completion " + std::to_string(value);
+      SetEqmCompletion(kModule, text.c_str());
+    }
+    return value;
+  }
+  if (p == "Frame") return ServeFrame(out, false);
+  if (p == "Frame.Sched") return ServeFrame(out, true);
+  return ORNA_ILLEGAL_PROPERTY;
+}
+
+PropertyQueryRecord records[16];
+int recordCount = 0;
+
+void AddRecord(const char* name, const char* description, int outSize, short outFormat,
+               short inFormat, int access) {
+  PropertyQueryRecord& r = records[recordCount++];
+  memset(&r, 0, sizeof r);
+  strncpy(r.name, name, sizeof r.name - 1);
+  strncpy(r.description, description, sizeof r.description - 1);
+  r.outSize = outSize;
+  r.inSize = inFormat == ORNA_FMT_NULL ? 0 : 1;
+  r.outFormat = uint8_t(outFormat & 0xff);
+  r.inFormat = uint8_t(inFormat & 0xff);
+  r.access = uint8_t(access);
+  r.outRows = r.inRows = 1;
+}
+
+int Query(const char* device, PropertyQueryRecord** first) {
+  if (strcmp(device, "Other") == 0) {
+    *first = records + 2;  // a device with fewer properties
+    return 1;
+  }
+  *first = records;
+  return recordCount;
+}
+
+void Init() {
+  AddRecord("Double", "a double", 1, ORNA_FMT_DOUBLE, ORNA_FMT_NULL, 1);
+  AddRecord("Int", "an int", 1, ORNA_FMT_INT32, ORNA_FMT_INT32, 3);
+  AddRecord("Text", "a text", 64, ORNA_FMT_TEXT, ORNA_FMT_NULL, 1);
+  AddRecord("Frame", "the frame", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
+  AddRecord("Frame.Sched", "the frame once", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
+  if (RegisterXPropertyQueryFunction(kModule, Query, 8) != 0) exit(4);
+  if (RegisterDeviceName(kModule, "Dev", 0) != 0 || RegisterDeviceName(kModule, "Other", 1) != 0) exit(5);
+  if (RegisterPropertyEx(kModule, "Double", 1, ORNA_FMT_DOUBLE, 1, "a double", 1) <= 0) exit(6);
+}
+
+void Background() { ++backgroundRuns; }
+
+void Exit() { printf("exit function\n"); fflush(stdout); }
+
+// Makes frame N in the free slot and schedules it. Pixel i of frame N is (N + i) & 0xff.
+void MakeFrames(double hz) {
+  int slot = 0;
+  for (;;) {
+    std::vector<uint8_t>& s = frameSlots[slot];
+    uint32_t n = frameNumber + 1;
+    s.assign(ORNA_FRAME_PREFIX_SIZE + frameBytes, 0);
+    memcpy(s.data(), "QDR3", 4);
+    memcpy(s.data() + 136, &n, 4);
+    uint32_t length = (uint32_t)frameBytes;
+    memcpy(s.data() + 184, &length, 4);
+    memcpy(s.data() + 188, &length, 4);
+    for (int i = 0; i < frameBytes; ++i) s[ORNA_FRAME_PREFIX_SIZE + i] = uint8_t(n + i);
+    {
+      std::lock_guard<std::mutex> lock(frameMutex);
+      currentSlot = slot;
+      frameNumber = n;
+      frameSent = false;
+    }
+    _SystemScheduleProperty(kModule, "Frame.Sched");
+    slot ^= 1;
+    std::this_thread::sleep_for(std::chrono::microseconds((long)(1e6 / hz)));
+  }
+}
+
+const char* Arg(int argc, char** argv, const char* name, const char* fallback) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (strcmp(argv[i], name) == 0) return argv[i + 1];
+  return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* context = Arg(argc, argv, "--context", "TEST");
+  const char* server = Arg(argc, argv, "--server", "ORNATEST");
+  int portOffset = atoi(Arg(argc, argv, "--port-offset", "0"));
+  gAllowRemoteExit = atoi(Arg(argc, argv, "--allow-exit", "1"));
+  MaxNumContracts = atoi(Arg(argc, argv, "--max-contracts", "1000"));
+  MinPollingRate = (int16_t)atoi(Arg(argc, argv, "--min-polling", "50"));
+  frameBytes = atoi(Arg(argc, argv, "--frame-bytes", "1024"));
+  double hz = atof(Arg(argc, argv, "--frame-hz", "0"));
+  int backgroundMs = atoi(Arg(argc, argv, "--background-ms", "1000"));
+  setWorkAreaSize(atoi(Arg(argc, argv, "--work-area", "6301456")));
+  SetUseLoopback(1);
+  SetPacketMTU(64000);
+  _SystemAssignBufferSpace(524288, 64000);
+
+  int r = RegisterFecInformation("TESTFEC", "SUB", context, "test module", "here", "none",
+                                 "nobody", portOffset);
+  if (r != 0) {
+    printf("fec error: %s\n", erlst[r]);
+    return 2;
+  }
+  r = _SystemInit(1);
+  if (r != 0) {
+    printf("init error: %s\n", erlst[r]);
+    return 1;
+  }
+  r = RegisterEquipmentModule(server, kModule, 2, Equipment, Init, Background, backgroundMs, Exit);
+  if (r != 0) {
+    printf("module error: %s\n", erlst[r]);
+    return 3;
+  }
+  printf("serving\n");
+  fflush(stdout);
+  if (hz > 0) std::thread(MakeFrames, hz).detach();
+  for (;;) _SystemCycle(1);
+}
