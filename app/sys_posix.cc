@@ -1,0 +1,213 @@
+// POSIX implementation of the operating-system wrappers (sys.h).
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "app/sys.h"
+#include "app/sys_testing.h"
+
+struct SysSemaphore {
+  std::mutex mutex;
+  std::condition_variable available;
+  uint32_t count;  // guarded by mutex
+  uint32_t maximum;
+};
+
+struct SysThread {
+  std::thread thread;
+};
+
+const char kSysPathSeparator = '/';
+
+namespace {
+
+// Set only by tests (sys_testing.h), before any other thread runs.
+bool gModuleFileNameOverridden = false;
+char gModuleFileNameOverride[4096];
+
+// Writes the whole buffer, going on after partial writes and interruptions.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool CopyContents(int from, int to) {
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(from, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return true;
+    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
+  }
+}
+
+}  // namespace
+
+void SysSetModuleFileNameForTesting(const char* path) {
+  gModuleFileNameOverridden = path != nullptr;
+  if (path != nullptr) {
+    snprintf(gModuleFileNameOverride, sizeof gModuleFileNameOverride, "%s", path);
+  }
+}
+
+void SysSleep(uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool SysTimeNow(int64_t* seconds, int32_t* milliseconds) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  *seconds = static_cast<int64_t>(now.tv_sec);
+  *milliseconds = static_cast<int32_t>(now.tv_nsec / 1000000);
+  return true;
+}
+
+bool SysLocalTime(time_t time, struct tm* result) {
+  if (localtime_r(&time, result) != nullptr) return true;
+  memset(result, 0, sizeof *result);
+  return false;
+}
+
+bool SysGetModuleFileName(char* buffer, size_t size) {
+  if (buffer == nullptr || size == 0) return false;
+  buffer[0] = '\0';
+  if (gModuleFileNameOverridden) {
+    size_t length = strlen(gModuleFileNameOverride);
+    if (length >= size) return false;
+    memcpy(buffer, gModuleFileNameOverride, length + 1);
+    return true;
+  }
+  // readlink doesn't terminate the text and silently truncates; a result that fills
+  // the whole buffer may have been cut and is refused.
+  ssize_t length = readlink("/proc/self/exe", buffer, size);
+  if (length < 0 || static_cast<size_t>(length) >= size) {
+    buffer[0] = '\0';
+    return false;
+  }
+  buffer[length] = '\0';
+  return true;
+}
+
+bool SysCopyFile(const char* source, const char* target, bool failIfExists) {
+  int from = open(source, O_RDONLY | O_CLOEXEC);
+  if (from < 0) return false;
+  struct stat info;
+  if (fstat(from, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(from);
+    return false;
+  }
+  // Copying a file onto itself would truncate it before it is read.
+  struct stat existing;
+  if (stat(target, &existing) == 0 && existing.st_dev == info.st_dev &&
+      existing.st_ino == info.st_ino) {
+    close(from);
+    return false;
+  }
+  int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+  int to = open(target, flags, info.st_mode & 07777);
+  if (to < 0) {
+    close(from);
+    return false;
+  }
+  bool copied = CopyContents(from, to);
+  close(from);
+  if (close(to) != 0) copied = false;
+  if (!copied) unlink(target);
+  return copied;
+}
+
+bool SysAppendToFile(const char* path, const void* data, size_t size) {
+  // O_APPEND makes each write land whole at the end of the file, so lines written at
+  // the same moment by two threads never mix.
+  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool written = WriteAll(fd, static_cast<const char*>(data), size);
+  if (close(fd) != 0) written = false;
+  return written;
+}
+
+SysSemaphore* SysCreateSemaphore(uint16_t initialCount, uint16_t maximumCount) {
+  if (maximumCount == 0 || initialCount > maximumCount) return nullptr;
+  SysSemaphore* semaphore = new (std::nothrow) SysSemaphore;
+  if (semaphore == nullptr) return nullptr;
+  semaphore->count = initialCount;
+  semaphore->maximum = maximumCount;
+  return semaphore;
+}
+
+bool SysCloseSemaphore(SysSemaphore* semaphore) {
+  if (semaphore == nullptr) return false;
+  delete semaphore;
+  return true;
+}
+
+bool SysWaitSemaphore(SysSemaphore* semaphore, uint32_t timeoutMs) {
+  if (semaphore == nullptr) return false;
+  std::unique_lock<std::mutex> lock(semaphore->mutex);
+  auto counted = [semaphore] { return semaphore->count > 0; };
+  if (timeoutMs == 0) {
+    semaphore->available.wait(lock, counted);
+  } else if (!semaphore->available.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                            counted)) {
+    return false;
+  }
+  --semaphore->count;
+  return true;
+}
+
+bool SysReleaseSemaphore(SysSemaphore* semaphore) {
+  if (semaphore == nullptr) return false;
+  {
+    std::lock_guard<std::mutex> lock(semaphore->mutex);
+    if (semaphore->count >= semaphore->maximum) return false;
+    ++semaphore->count;
+  }
+  semaphore->available.notify_one();
+  return true;
+}
+
+SysThread* SysCreateThread(SysThreadFunction function, void* parameter) {
+  if (function == nullptr) return nullptr;
+  SysThread* handle = new (std::nothrow) SysThread;
+  if (handle == nullptr) return nullptr;
+  // std::thread reports a failed start only by throwing; this is the one place where
+  // that is turned into the null handle the callers check.
+  try {
+    handle->thread = std::thread(function, parameter);
+  } catch (const std::system_error&) {
+    delete handle;
+    return nullptr;
+  }
+  return handle;
+}
+
+bool SysCloseHandle(SysThread* thread) {
+  if (thread == nullptr) return false;
+  if (thread->thread.get_id() == std::this_thread::get_id()) return false;
+  if (thread->thread.joinable()) thread->thread.join();
+  delete thread;
+  return true;
+}
