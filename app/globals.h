@@ -1,0 +1,15 @@
+// The server's two global objects. Both are constructed before main runs, FrameSource
+// first and AppSettings second, and destroyed in reverse order at a normal process
+// end. Their constructors only set defaults; the work happens in Initialize and Open.
+//
+// FrameSource: the one frame source (an AnimationPlayer), reached only through the
+// interface; main thread (its grab thread calls back, never in).
+// AppSettings: the one settings object over settings.xml. Read on the main thread and
+// on the grab thread; opened and reset only while the frame source is stopped.
+#pragma once
+
+#include "config/ini_ex_wrap.h"
+#include "source/hardware_control.h"
+
+extern HardwareControl& FrameSource;
+extern CIniExWrap AppSettings;

@@ -1,0 +1,72 @@
+#include "config/settings_validation.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "app/globals.h"
+#include "config/ini_ex_wrap.h"
+#include "config/settings_keys.h"
+#include "source/hardware_control.h"
+
+namespace {
+
+enum class Rule {
+  kTextLength,   // text of minimum to maximum bytes; missing reads as empty
+  kTextPresent,  // any text that isn't empty
+  kNotNegative,  // integer of at least 0; missing reads as -1, a word as 0
+};
+
+struct Check {
+  const char* section;
+  const char* key;
+  Rule rule;
+  size_t maximum;  // kTextLength only
+};
+
+// The checks after the frame source's own, in the order they run.
+constexpr Check kChecks[] = {
+    {kSectionOrnaVideoService, kKeyContext, Rule::kTextLength, kContextLimit},
+    {kSectionOrnaVideoService, kKeyServerName, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeyContext, Rule::kTextLength, kContextLimit},
+    {kSectionOrnaServerSettings, kKeyServerName, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeyPortOffset, Rule::kNotNegative, 0},
+    {kSectionOrnaServerSettings, kKeyEquipmentModuleName, Rule::kTextLength,
+     kEquipmentModuleNameLimit},
+    {kSectionOrnaServerSettings, kKeyFecName, Rule::kTextLength, kFecNameLimit},
+    {kSectionOrnaServerSettings, kKeyFecDescription, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeyFecLocation, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeyFecHardware, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeyFecResponsible, Rule::kTextLength, kServerNameLimit},
+    {kSectionOrnaServerSettings, kKeySubsystem, Rule::kTextLength, kContextLimit},
+    {kSectionOrnaServerSettings, kKeyID, Rule::kTextPresent, 0},
+    {kSectionOrnaServerSettings, kKeyName, Rule::kTextPresent, 0},
+    {kSectionImageSource, kKeyName, Rule::kTextLength, kImageSourceNameLimit},
+    {kSectionImageSource, kKeyID, Rule::kNotNegative, 0},
+};
+
+bool Passes(const CIniExWrap& settings, const Check& check) {
+  switch (check.rule) {
+    case Rule::kTextLength: {
+      size_t length = strlen(settings.GetString(check.section, check.key, ""));
+      return length >= 1 && length <= check.maximum;
+    }
+    case Rule::kTextPresent:
+      return settings.GetString(check.section, check.key, "")[0] != '\0';
+    case Rule::kNotNegative:
+      return settings.GetInt(check.section, check.key, -1) >= 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ValidateSettingsFile() {
+  CIniExWrap settings;
+  // A missing file opens as an empty skeleton and then fails the frame source's check.
+  if (!settings.Open(kSettingsFileName, true, true, false)) return false;
+  if (!FrameSource.CheckConfiguration(settings)) return false;
+  for (const Check& check : kChecks) {
+    if (!Passes(settings, check)) return false;
+  }
+  return true;
+}
