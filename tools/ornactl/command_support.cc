@@ -1,0 +1,99 @@
+#include "tools/ornactl/command_support.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "tools/ornactl/addresses.h"
+#include "tools/ornactl/format_names.h"
+
+namespace ornactl {
+namespace {
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "ornactl: %s\n", message.c_str());
+  return kExitUsage;
+}
+
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+int CheckCallOptions(const CallOptions& options, short fallback, short* format) {
+  if (!IsDeviceAddress(options.address)) {
+    return UsageError("address \"" + options.address + "\" is not /CONTEXT/SERVER/DEVICE");
+  }
+  if (options.property.empty()) return UsageError("the property name is empty");
+  *format = fallback;
+  if (options.formatGiven && !ParseFormat(options.format, format)) {
+    return UsageError("unknown format \"" + options.format + "\"; use one of " +
+                      FormatChoices());
+  }
+  if (options.countGiven && options.count < 1) {
+    return UsageError("--count must be at least 1");
+  }
+  if (options.timeoutMs < 0) return UsageError("--timeout must not be negative");
+  return kExitOk;
+}
+
+OutputChoice ResolveOutput(const CallOptions& options, short givenFormat) {
+  ListedOutput listed;
+  bool found = false;
+  if (NeedsListing(options.formatGiven, options.countGiven)) {
+    std::vector<OrnaPropertyInfo> properties;
+    if (OrnaListProperties(options.address.c_str(), &properties, options.timeoutMs) == 0) {
+      // An exact match first; the control system's names are commonly typed in
+      // another case, so a match without regard to case is the fallback.
+      const OrnaPropertyInfo* match = nullptr;
+      for (const OrnaPropertyInfo& p : properties) {
+        if (p.name == options.property) {
+          match = &p;
+          break;
+        }
+      }
+      for (size_t i = 0; match == nullptr && i < properties.size(); ++i) {
+        if (SameIgnoringCase(properties[i].name, options.property)) match = &properties[i];
+      }
+      if (match != nullptr) {
+        listed.format = match->outFormat;
+        listed.size = match->outSize;
+        found = true;
+      }
+    }
+  }
+  return ChooseOutput(options.formatGiven, givenFormat, options.countGiven, options.count,
+                      found ? &listed : nullptr);
+}
+
+ReplyData ToReplyData(const OrnaReply& reply, bool isDelivery) {
+  ReplyData data;
+  data.result = reply.result;
+  data.text = reply.text;
+  if (data.result != 0 && data.text.empty()) data.text = OrnaErrorText(data.result);
+  data.format = reply.format;
+  data.count = reply.count;
+  data.stamp = reply.stamp;
+  data.isDelivery = isDelivery;
+  data.sequence = reply.sequence;
+  data.bytes = reply.bytes;
+  data.size = reply.bytes != nullptr ? reply.size : 0;
+  return data;
+}
+
+std::string ReplyLine(const ReplyData& reply, bool json) {
+  return json ? JsonReplyLine(reply) : HumanReplyLine(reply);
+}
+
+}  // namespace ornactl

@@ -1,0 +1,122 @@
+// ornactl: command-line client of ORNA servers. Parses the command line with CLI11 and
+// runs one command; see commands.h for the exit statuses. CLI11 reports parse errors
+// by exception, which is caught here and turned into exit status 2 (0 for --help).
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "tools/ornactl/commands.h"
+#include "tools/ornactl/format_names.h"
+
+namespace {
+
+using ornactl::CallOptions;
+
+// The options of read, write and monitor that CLI11 fills; the `given` flags are taken
+// from the option objects after parsing.
+struct CallFlags {
+  CLI::Option* format = nullptr;
+  CLI::Option* count = nullptr;
+};
+
+CallFlags AddCallOptions(CLI::App* command, CallOptions* options, bool withCount,
+                         bool withTimeout) {
+  CallFlags flags;
+  command->add_option("address", options->address, "/CONTEXT/SERVER/DEVICE")->required();
+  command->add_option("property", options->property, "property name")->required();
+  flags.format = command->add_option(
+      "--format", options->format,
+      std::string("data format, by code or name: ") + ornactl::FormatChoices());
+  if (withCount) {
+    flags.count = command->add_option("--count", options->count, "number of elements");
+  }
+  if (withTimeout) {
+    command->add_option("--timeout", options->timeoutMs, "time-out of each call in ms")
+        ->capture_default_str();
+  }
+  command->add_flag("--json", options->json, "one JSON object per line");
+  return flags;
+}
+
+void TakeGivenFlags(const CallFlags& flags, CallOptions* options) {
+  options->formatGiven = flags.format != nullptr && flags.format->count() > 0;
+  options->countGiven = flags.count != nullptr && flags.count->count() > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"ornactl: read, write and monitor properties of ORNA servers"};
+  app.require_subcommand(1);
+
+  CallOptions readOptions;
+  CLI::App* read = app.add_subcommand("read", "read a property once");
+  const CallFlags readFlags = AddCallOptions(read, &readOptions, true, true);
+
+  ornactl::WriteOptions writeOptions;
+  CLI::App* write = app.add_subcommand("write", "write one value to a property");
+  write->add_option("address", writeOptions.call.address, "/CONTEXT/SERVER/DEVICE")
+      ->required();
+  write->add_option("property", writeOptions.call.property, "property name")->required();
+  write->add_option("value", writeOptions.value,
+                    "the value; for bytes an even number of hex digits")
+      ->required();
+  CallFlags writeFlags;
+  writeFlags.format = write->add_option("--format", writeOptions.call.format,
+                                        "format of the value (default int32)");
+  write->add_flag("--read", writeOptions.alsoRead,
+                  "read and write: also print the property's output");
+  write->add_option("--timeout", writeOptions.call.timeoutMs, "time-out of the call in ms")
+      ->capture_default_str();
+  write->add_flag("--json", writeOptions.call.json, "one JSON object per line");
+
+  ornactl::MonitorOptions monitorOptions;
+  CLI::App* monitor = app.add_subcommand("monitor", "subscribe and print each delivery");
+  const CallFlags monitorFlags = AddCallOptions(monitor, &monitorOptions.call, true, true);
+  monitor->add_option("--interval", monitorOptions.intervalMs,
+                      "read interval in ms; 0: only when the server schedules the property")
+      ->capture_default_str();
+  monitor->add_option("--updates", monitorOptions.updates, "stop after this many deliveries");
+  monitor->add_option("--seconds", monitorOptions.seconds, "stop after this many seconds");
+  monitor->add_option("--save-png", monitorOptions.pngDirectory,
+                      "save each frame as DIR/frame-<frameNumber>.png");
+
+  ornactl::ListingOptions propsOptions;
+  CLI::App* props = app.add_subcommand("props", "list the properties of a device");
+  props->add_option("address", propsOptions.address, "/CONTEXT/SERVER/DEVICE")->required();
+  props->add_option("--timeout", propsOptions.timeoutMs, "time-out in ms")
+      ->capture_default_str();
+  props->add_flag("--json", propsOptions.json, "one JSON object per line");
+
+  ornactl::ListingOptions devicesOptions;
+  CLI::App* devices = app.add_subcommand("devices", "list the devices of a server");
+  devices->add_option("server", devicesOptions.address, "/CONTEXT/SERVER")->required();
+  devices->add_option("--timeout", devicesOptions.timeoutMs, "time-out in ms")
+      ->capture_default_str();
+  devices->add_flag("--json", devicesOptions.json, "one JSON object per line");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // Prints the help or the error; anything but a request for help is a usage error.
+    const int status = app.exit(error);
+    return status == 0 ? ornactl::kExitOk : ornactl::kExitUsage;
+  }
+
+  if (read->parsed()) {
+    TakeGivenFlags(readFlags, &readOptions);
+    return ornactl::RunRead(readOptions);
+  }
+  if (write->parsed()) {
+    TakeGivenFlags(writeFlags, &writeOptions.call);
+    return ornactl::RunWrite(writeOptions);
+  }
+  if (monitor->parsed()) {
+    TakeGivenFlags(monitorFlags, &monitorOptions.call);
+    monitorOptions.updatesGiven = monitor->get_option("--updates")->count() > 0;
+    monitorOptions.secondsGiven = monitor->get_option("--seconds")->count() > 0;
+    return ornactl::RunMonitor(monitorOptions);
+  }
+  if (props->parsed()) return ornactl::RunProps(propsOptions);
+  return ornactl::RunDevices(devicesOptions);
+}

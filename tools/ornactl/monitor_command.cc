@@ -1,0 +1,147 @@
+// `ornactl monitor`: a subscription whose deliveries are printed (and frames saved as
+// PNG) until enough came, the time is up, or the user interrupts.
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "server/orna_api.h"
+#include "tools/ornactl/command_support.h"
+#include "tools/ornactl/commands.h"
+#include "tools/ornactl/format_names.h"
+#include "tools/ornactl/frame_header_view.h"
+#include "tools/ornactl/png_writer.h"
+
+namespace ornactl {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest single wait for a delivery, so that an interrupt or the end of --seconds is
+// noticed soon even when nothing arrives.
+constexpr int kWaitSliceMs = 200;
+
+// --seconds beyond this (about 30 years) is taken as this, so the deadline can't overflow.
+constexpr double kLongestRun = 1e9;
+
+// Set by the signal handler, read by the loop on the main thread.
+volatile std::sig_atomic_t gStopRequested = 0;
+
+void OnStopSignal(int) { gStopRequested = 1; }
+
+// SIGINT and SIGTERM end the loop, so the subscription is ended at the server instead
+// of being left to expire.
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// Saves a delivered frame; answers false after printing why when it can't.
+bool SaveFrame(const OrnaReply& reply, const std::string& directory, std::string* path) {
+  const FrameView view = InspectFrame(reply.bytes, reply.bytes ? reply.size : 0, reply.count);
+  if (!view.hasHeader) {
+    std::fprintf(stderr, "ornactl: delivery %u: frame has no header, not saved\n",
+                 reply.sequence);
+    return false;
+  }
+  const std::string target = FramePngPath(directory, view.header.frameNumber);
+  std::string error;
+  if (!WriteFramePng(view, target, &error)) {
+    std::fprintf(stderr, "ornactl: frame %u: %s\n", view.header.frameNumber, error.c_str());
+    return false;
+  }
+  *path = target;
+  return true;
+}
+
+}  // namespace
+
+int RunMonitor(const MonitorOptions& options) {
+  const CallOptions& call = options.call;
+  short format = 0;
+  if (int status = CheckCallOptions(call, ORNA_FMT_INT32, &format); status != kExitOk) {
+    return status;
+  }
+  if (options.intervalMs < 0) return UsageError("--interval must not be negative");
+  if (options.updatesGiven && options.updates < 1) {
+    return UsageError("--updates must be at least 1");
+  }
+  if (options.secondsGiven && !(options.seconds > 0)) {
+    return UsageError("--seconds must be more than 0");
+  }
+  if (!options.pngDirectory.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.pngDirectory, error);
+    if (error) {
+      return UsageError("can't create " + options.pngDirectory + ": " + error.message());
+    }
+  }
+
+  const OutputChoice output = ResolveOutput(call, format);
+  if (!options.pngDirectory.empty() && output.format != ORNA_FMT_IMAGE) {
+    std::fprintf(stderr, "ornactl: deliveries come as %s, not frames; nothing will be saved\n",
+                 FormatName(output.format).c_str());
+  }
+
+  OrnaSubscription* subscription = nullptr;
+  const int refused = OrnaSubscribe(call.address.c_str(), call.property.c_str(),
+                                    output.format, output.count, options.intervalMs,
+                                    call.timeoutMs, &subscription);
+  if (refused != 0) {
+    OrnaReply reply;
+    reply.result = refused;
+    PrintLine(ReplyLine(ToReplyData(reply, false), call.json));
+    return kExitFailed;
+  }
+
+  CatchStopSignals();
+  const bool timed = options.secondsGiven;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(std::min(options.seconds, kLongestRun)));
+  int deliveries = 0, good = 0;
+  bool failed = false;
+  while (gStopRequested == 0 && (!options.updatesGiven || deliveries < options.updates)) {
+    int waitMs = kWaitSliceMs;
+    if (timed) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) break;
+      if (left < waitMs) waitMs = static_cast<int>(left);
+    }
+    OrnaReply reply;
+    const int waited = OrnaNextDelivery(subscription, &reply, waitMs);
+    if (waited == ORNA_CONNECTION_TIMEOUT) continue;
+    if (waited != 0) {
+      std::fprintf(stderr, "ornactl: waiting for deliveries failed: %d %s\n", waited,
+                   OrnaErrorText(waited));
+      failed = true;
+      break;
+    }
+    ++deliveries;
+    ReplyData data = ToReplyData(reply, true);
+    if (reply.result != 0 || !ReplyDataProblem(data).empty()) failed = true;
+    if (reply.result == 0) ++good;
+    if (reply.result == 0 && reply.format == ORNA_FMT_IMAGE && !options.pngDirectory.empty() &&
+        !SaveFrame(reply, options.pngDirectory, &data.savedPath)) {
+      failed = true;
+    }
+    PrintLine(ReplyLine(data, call.json));
+  }
+  OrnaUnsubscribe(subscription);
+
+  if (deliveries == 0) {
+    std::fprintf(stderr, "ornactl: no delivery arrived\n");
+    return kExitFailed;
+  }
+  return good > 0 && !failed ? kExitOk : kExitFailed;
+}
+
+}  // namespace ornactl

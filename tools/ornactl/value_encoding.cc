@@ -1,0 +1,122 @@
+#include "tools/ornactl/value_encoding.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "server/orna_api.h"
+#include "tools/ornactl/format_names.h"
+
+namespace ornactl {
+namespace {
+
+constexpr size_t kText48Width = 48;
+
+void AppendLittleEndian(uint64_t bits, int bytes, std::string* out) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
+}
+
+// std::from_chars takes no leading '+', which people do type for signed values.
+std::string_view WithoutPlus(std::string_view text) {
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+') {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+template <typename T>
+bool ParseWhole(std::string_view text, T* number) {
+  text = WithoutPlus(text);
+  if (text.empty()) return false;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *number);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool EncodeValue(short format, std::string_view text, EncodedValue* value, std::string* error) {
+  value->bytes.clear();
+  value->count = 0;
+  const std::string quoted = "\"" + std::string(text) + "\"";
+  switch (format) {
+    case ORNA_FMT_INT32: {
+      int32_t number = 0;
+      if (!ParseWhole(text, &number)) {
+        *error = quoted + " is not a decimal 32-bit integer";
+        return false;
+      }
+      AppendLittleEndian(static_cast<uint32_t>(number), 4, &value->bytes);
+      value->count = 1;
+      return true;
+    }
+    case ORNA_FMT_DOUBLE: {
+      double number = 0;
+      if (!ParseWhole(text, &number)) {
+        *error = quoted + " is not a number";
+        return false;
+      }
+      uint64_t bits = 0;
+      std::memcpy(&bits, &number, sizeof bits);
+      AppendLittleEndian(bits, 8, &value->bytes);
+      value->count = 1;
+      return true;
+    }
+    case ORNA_FMT_FLOAT: {
+      // Parsed as a float directly, so that a value beyond the float range is refused
+      // instead of being sent as infinity.
+      float number = 0;
+      if (!ParseWhole(text, &number)) {
+        *error = quoted + " is not a number within the range of a float";
+        return false;
+      }
+      uint32_t bits = 0;
+      std::memcpy(&bits, &number, sizeof bits);
+      AppendLittleEndian(bits, 4, &value->bytes);
+      value->count = 1;
+      return true;
+    }
+    case ORNA_FMT_TEXT:
+      value->bytes.assign(text.data(), text.size());
+      value->bytes.push_back('\0');
+      value->count = static_cast<int32_t>(value->bytes.size());
+      return true;
+    case ORNA_FMT_NAME48:
+      if (text.size() > kText48Width) {
+        *error = "a text48 value holds at most 48 characters, this one has " +
+                 std::to_string(text.size());
+        return false;
+      }
+      value->bytes.assign(text.data(), text.size());
+      value->bytes.resize(kText48Width, '\0');
+      value->count = 1;
+      return true;
+    case ORNA_FMT_BYTE: {
+      if (text.empty() || text.size() % 2 != 0) {
+        *error = "a bytes value is an even, non-zero number of hex digits, not " + quoted;
+        return false;
+      }
+      for (size_t i = 0; i < text.size(); i += 2) {
+        int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) {
+          *error = quoted + " is not made of hex digits";
+          value->bytes.clear();
+          return false;
+        }
+        value->bytes.push_back(static_cast<char>(high * 16 + low));
+      }
+      value->count = static_cast<int32_t>(value->bytes.size());
+      return true;
+    }
+    default:
+      *error = "values of format " + FormatName(format) + " can't be written";
+      return false;
+  }
+}
+
+}  // namespace ornactl
