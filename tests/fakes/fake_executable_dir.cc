@@ -1,0 +1,58 @@
+#include "tests/fakes/fake_executable_dir.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "app/sys_testing.h"
+
+FakeExecutableDir::FakeExecutableDir() {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::string pattern = (base / "hvx-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  SysSetModuleFileNameForTesting(Executable().c_str());
+}
+
+FakeExecutableDir::~FakeExecutableDir() {
+  SysSetModuleFileNameForTesting(nullptr);
+  std::error_code error;
+  if (!path_.empty()) std::filesystem::remove_all(path_, error);
+}
+
+std::string FakeExecutableDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::string FakeExecutableDir::Executable() const { return File("hvxserver"); }
+
+bool FakeExecutableDir::Write(const std::string& name, const std::string& contents) const {
+  std::ofstream file(File(name), std::ios::binary | std::ios::trunc);
+  file << contents;
+  return static_cast<bool>(file);
+}
+
+std::string FakeExecutableDir::Read(const std::string& name) const {
+  std::ifstream file(File(name), std::ios::binary);
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}
+
+bool FakeExecutableDir::Exists(const std::string& name) const {
+  std::error_code error;
+  return std::filesystem::exists(File(name), error);
+}
+
+std::vector<std::string> FakeExecutableDir::List() const {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(path_, error)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
