@@ -1,7 +1,7 @@
 #include "app/process_state.h"
 
-uint8_t* BaseBuffer = nullptr;
-SysSemaphore* EqmOrFrameNotify = nullptr;
+std::atomic<uint8_t*> BaseBuffer{nullptr};
+std::atomic<SysSemaphore*> EqmOrFrameNotify{nullptr};
 bool StayQuiet = false;
 bool SourceFailed = false;
 bool RestartRequested = false;

@@ -3,8 +3,9 @@
 //
 // Guards: ErrorCount is atomic (incremented on the main, grab and console threads).
 // StayQuiet, SourceFailed, RestartRequested and AliveSinceTime are touched on the main
-// thread only. BaseBuffer and EqmOrFrameNotify are created and released by start-up and
-// ExitApplication; between those they are only read.
+// thread only. BaseBuffer and EqmOrFrameNotify are set by start-up and taken away by
+// ExitApplication, which may run on the console-event thread while the main thread
+// still reads them; they are atomic so that a reader sees either the object or null.
 #pragma once
 
 #include <atomic>
@@ -18,8 +19,8 @@ constexpr uint32_t kFrameSlotCount = 2;
 constexpr uint32_t kFrameSlotSize = 6291652;
 constexpr uint32_t kBaseBufferSize = kFrameSlotCount * kFrameSlotSize;  // 12,583,304
 
-extern uint8_t* BaseBuffer;
-extern SysSemaphore* EqmOrFrameNotify;
+extern std::atomic<uint8_t*> BaseBuffer;
+extern std::atomic<SysSemaphore*> EqmOrFrameNotify;
 extern bool StayQuiet;
 extern bool SourceFailed;
 extern bool RestartRequested;

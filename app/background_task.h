@@ -1,0 +1,5 @@
+// The equipment module's background task, run by the library every 1000 ms on the
+// main thread.
+#pragma once
+
+void EquipmentBackgroundTask();

@@ -1,0 +1,146 @@
+// The server's start-up, in its fixed order, and the endless server cycle.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+#include "app/background_task.h"
+#include "app/command_line.h"
+#include "app/console_handler.h"
+#include "app/globals.h"
+#include "app/lifecycle.h"
+#include "app/log.h"
+#include "app/main_thread.h"
+#include "app/process_state.h"
+#include "config/settings_keys.h"
+#include "config/settings_validation.h"
+#include "config/video_service_fetch.h"
+#include "server/equipment_module.h"
+#include "server/orna_api.h"
+
+namespace {
+
+// Identity texts are cut to the library's field widths here; the validation has
+// already refused values that would be cut.
+constexpr size_t kFecTextLimit = 32;
+
+void CopyCut(char* buffer, const char* text, size_t limit) {
+  size_t n = strnlen(text, limit);
+  memcpy(buffer, text, n);
+  buffer[n] = '\0';
+}
+
+void ReadSetting(char* buffer, const char* key, size_t limit) {
+  CopyCut(buffer, AppSettings.GetString(kSectionOrnaServerSettings, key, ""), limit);
+}
+
+// The library's text of an init failure; codes outside its table read "unknown".
+const char* InitErrorText(int code) {
+  if (code < 0 || code >= ORNA_ERRLST_SIZE) return "unknown error";
+  return erlst[code];
+}
+
+}  // namespace
+
+void InitializeApplication(int argc, char** argv) {
+  gAllowRemoteExit = 1;
+  MaxNumContracts = 1000;
+  MinPollingRate = 50;
+  SetUseLoopback(0);
+  setWorkAreaSize(6301456);
+  SetPacketMTU(64000);
+  _SystemAssignBufferSpace(524288, 64000);
+
+  SetLogSinks(false, true, true, true);
+  FeclogDepth = 500;
+
+  if (!ValidateSettingsFile()) {
+    DoLog("--- Error: Validating config file on startup failed.");
+    ExitApplication(kExitSettings);
+    return;
+  }
+  if (!AppSettings.Open(kSettingsFileName, true, true, false)) {
+    DoLog("--- Error: Opening up config file on startup failed.");
+    ExitApplication(kExitSettings);
+    return;
+  }
+
+  ParseCommandLine(argc, argv);
+
+  StayQuiet = FetchVideoServiceConfig();
+  if (StayQuiet) DoLog("--- Info: ORNA Video Service responded \"Stay Quiet\".");
+
+  SysSemaphore* semaphore = SysCreateSemaphore(1, 1);
+  if (semaphore == nullptr) {
+    DoLog("--- Error: Semaphore could not be allocated.");
+    ExitApplication(kExitSemaphore);
+    return;
+  }
+  EqmOrFrameNotify.store(semaphore);
+
+  uint8_t* buffer = new (std::nothrow) uint8_t[kBaseBufferSize];
+  if (buffer == nullptr) {
+    DoLog("--- Error: Memory allocation of base buffers at startup failed.");
+    ExitApplication(kExitBufferAllocation);
+    return;
+  }
+  BaseBuffer.store(buffer);
+
+  char fecName[kFecTextLimit + 1], subsystem[kContextLimit + 1], context[kContextLimit + 1],
+      description[kFecTextLimit + 1], location[kFecTextLimit + 1], hardware[kFecTextLimit + 1],
+      responsible[kFecTextLimit + 1];
+  ReadSetting(fecName, kKeyFecName, kFecTextLimit);
+  ReadSetting(subsystem, kKeySubsystem, kContextLimit);
+  ReadSetting(context, kKeyContext, kContextLimit);
+  ReadSetting(description, kKeyFecDescription, kFecTextLimit);
+  ReadSetting(location, kKeyFecLocation, kFecTextLimit);
+  ReadSetting(hardware, kKeyFecHardware, kFecTextLimit);
+  ReadSetting(responsible, kKeyFecResponsible, kFecTextLimit);
+  int32_t portOffset = AppSettings.GetInt(kSectionOrnaServerSettings, kKeyPortOffset, 0);
+  if (RegisterFecInformation(fecName, subsystem, context, description, location, hardware,
+                             responsible, portOffset) != 0)
+    ExitApplication(kExitFecRegistration);
+}
+
+void StartEquipmentModule() {
+  char serverName[kServerNameLimit + 1], moduleName[kEquipmentModuleNameLimit + 1];
+  ReadSetting(serverName, kKeyServerName, kServerNameLimit);
+  ReadSetting(moduleName, kKeyEquipmentModuleName, kEquipmentModuleNameLimit);
+  RestartRequested = false;
+  int deviceCount = FrameSource.HasHardwareDevice() ? 4 : 3;
+  if (RegisterEquipmentModule(serverName, moduleName, deviceCount, EquipmentFunctionHVX,
+                              EquipmentModuleInit, EquipmentBackgroundTask, 1000,
+                              EquipmentExitFunction) != 0) {
+    DoLog("-+- Error: Orna Equipment module could not be registered.");
+    ExitApplication(kExitModuleRegistration);
+    return;
+  }
+  AliveSinceTime = time(nullptr);
+  SourceFailed = false;
+  if (StayQuiet) return;  // the server runs without frames
+  if (!FrameSource.Initialize(AppSettings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount)) {
+    DoLog("-+- Error initializing hardware on start!");
+    DoLog("-+- Internal error was: \"%s\"", FrameSource.GetErrorText());
+    ExitApplication(kExitSourceInitialize);
+  }
+}
+
+void ServerMain(int argc, char** argv) {
+  RememberMainThread();
+  SetAppDate(parseCDateAndTimeStr(__DATE__, __TIME__));
+  SetAppVersion(0, 9, 1);
+  if (!SysInstallConsoleHandler(ConsoleEvent)) DoLog("Warning: Console handler could not be installed!");
+  ornaDebug = 0;
+  SetBurstLimit(6000);
+  SetCycleDelay(0);
+  InitializeApplication(argc, argv);
+  int r = _SystemInit(1);
+  if (r != 0) {
+    printf("init error: %s\n", InitErrorText(r));
+    fflush(stdout);
+    exit(kExitSettings);
+  }
+  StartEquipmentModule();
+  for (;;) _SystemCycle(1);
+}
