@@ -1,0 +1,188 @@
+// ValidateSettingsFile: every required key at the edges of its limits, read from
+// settings.xml beside the executable.
+
+#include "config/settings_validation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_executable_dir.h"
+#include "tests/fakes/settings_writer.h"
+
+namespace {
+
+class SettingsValidationTest : public ::testing::Test {
+ protected:
+  bool Validate(const std::vector<SettingsEntry>& entries) {
+    return dir_.Write("settings.xml", SettingsXml(entries)) && ValidateSettingsFile();
+  }
+
+  FakeExecutableDir dir_;
+};
+
+TEST_F(SettingsValidationTest, CompleteFilePasses) { EXPECT_TRUE(Validate(ValidSettings())); }
+
+TEST_F(SettingsValidationTest, MissingFileFailsAndIsNotCreated) {
+  EXPECT_FALSE(ValidateSettingsFile());
+  EXPECT_TRUE(dir_.List().empty());
+}
+
+TEST_F(SettingsValidationTest, MalformedFileFails) {
+  std::string text = SettingsXml(ValidSettings());
+  ASSERT_TRUE(dir_.Write("settings.xml", text.substr(0, text.size() - 5)));
+  EXPECT_FALSE(ValidateSettingsFile());
+}
+
+TEST_F(SettingsValidationTest, ValidationWritesNothing) {
+  std::string text = SettingsXml(ValidSettings());
+  ASSERT_TRUE(dir_.Write("settings.xml", text));
+  ASSERT_TRUE(ValidateSettingsFile());
+  EXPECT_EQ(text, dir_.Read("settings.xml"));
+  EXPECT_EQ(std::vector<std::string>{"settings.xml"}, dir_.List());
+}
+
+TEST_F(SettingsValidationTest, OptionalKeysMayBeLeftOut) {
+  auto entries = Without(ValidSettings(), "Hardware", "LimitFramerate");
+  entries = Without(entries, "OrnaServerSettings", "DeadManCircuitName");
+  EXPECT_TRUE(Validate(entries));
+}
+
+// ---- Texts with a length limit -----------------------------------------------------
+
+struct LengthCase {
+  const char* section;
+  const char* key;
+  size_t maximum;
+};
+
+class SettingsLengthTest : public SettingsValidationTest,
+                           public ::testing::WithParamInterface<LengthCase> {
+ protected:
+  bool ValidateWith(const std::string& value) {
+    return Validate(WithValue(ValidSettings(), GetParam().section, GetParam().key, value));
+  }
+};
+
+TEST_P(SettingsLengthTest, AcceptsOneToMaximumBytes) {
+  EXPECT_TRUE(ValidateWith("a"));
+  EXPECT_TRUE(ValidateWith(std::string(GetParam().maximum, 'a')));
+  EXPECT_FALSE(ValidateWith(std::string(GetParam().maximum + 1, 'a')));
+}
+
+TEST_P(SettingsLengthTest, MissingEmptyOrBlankFails) {
+  EXPECT_FALSE(Validate(Without(ValidSettings(), GetParam().section, GetParam().key)));
+  EXPECT_FALSE(ValidateWith(""));
+  EXPECT_FALSE(ValidateWith("   "));
+}
+
+TEST_P(SettingsLengthTest, LengthIsCountedAfterWhiteSpaceIsCondensed) {
+  // Blanks around the value are dropped and inner runs become one blank.
+  std::string value = "  " + std::string(GetParam().maximum - 2, 'a') + "  \n  b  ";
+  EXPECT_TRUE(ValidateWith(value));
+}
+
+TEST_P(SettingsLengthTest, LengthIsCountedInBytes) {
+  // "é" is two bytes in UTF-8.
+  std::string value = std::string(GetParam().maximum - 1, 'a') + "\xC3\xA9";
+  EXPECT_FALSE(ValidateWith(value));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, SettingsLengthTest,
+    ::testing::Values(LengthCase{"OrnaVideoService", "Context", 16},
+                      LengthCase{"OrnaVideoService", "ServerName", 32},
+                      LengthCase{"OrnaServerSettings", "Context", 16},
+                      LengthCase{"OrnaServerSettings", "ServerName", 32},
+                      LengthCase{"OrnaServerSettings", "EquipmentModuleName", 6},
+                      LengthCase{"OrnaServerSettings", "FecName", 16},
+                      LengthCase{"OrnaServerSettings", "FecDescription", 32},
+                      LengthCase{"OrnaServerSettings", "FecLocation", 32},
+                      LengthCase{"OrnaServerSettings", "FecHardware", 32},
+                      LengthCase{"OrnaServerSettings", "FecResponsible", 32},
+                      LengthCase{"OrnaServerSettings", "Subsystem", 16},
+                      LengthCase{"ImageSource", "Name", 24}),
+    [](const ::testing::TestParamInfo<LengthCase>& info) {
+      return std::string(info.param.section) + "_" + info.param.key;
+    });
+
+// ---- Single values -------------------------------------------------------------------
+
+struct ValueCase {
+  const char* name;
+  const char* section;
+  const char* key;
+  const char* value;  // null: the key is left out
+  bool passes;
+};
+
+class SettingsValueTest : public SettingsValidationTest,
+                          public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(SettingsValueTest, Validates) {
+  const ValueCase& c = GetParam();
+  auto entries = c.value != nullptr ? WithValue(ValidSettings(), c.section, c.key, c.value)
+                                    : Without(ValidSettings(), c.section, c.key);
+  EXPECT_EQ(c.passes, Validate(entries));
+}
+
+constexpr const char* kServer = "OrnaServerSettings";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsValueTest,
+    ::testing::Values(
+        // Integers are read with -1 as default: only an absent or blank key fails; a
+        // word reads as 0 and passes.
+        ValueCase{"PortOffsetAbsent", kServer, "PortOffset", nullptr, false},
+        ValueCase{"PortOffsetBlank", kServer, "PortOffset", "  ", false},
+        ValueCase{"PortOffsetNegative", kServer, "PortOffset", "-3", false},
+        ValueCase{"PortOffsetZero", kServer, "PortOffset", "0", true},
+        ValueCase{"PortOffsetWord", kServer, "PortOffset", "abc", true},
+        ValueCase{"ImageSourceIdAbsent", "ImageSource", "ID", nullptr, false},
+        ValueCase{"ImageSourceIdMinusOne", "ImageSource", "ID", "-1", false},
+        ValueCase{"ImageSourceIdZero", "ImageSource", "ID", "0", true},
+        ValueCase{"ImageSourceIdWord", "ImageSource", "ID", "none", true},
+        // Server ID and Name are texts: anything not empty.
+        ValueCase{"ServerIdWord", kServer, "ID", "abc", true},
+        ValueCase{"ServerIdAbsent", kServer, "ID", nullptr, false},
+        ValueCase{"ServerIdBlank", kServer, "ID", " ", false},
+        ValueCase{"ServerNameHasNoLimit", kServer, "Name",
+                  "a name far longer than any of the length limits of the other keys, "
+                  "which only the validation reads",
+                  true},
+        ValueCase{"ServerNameAbsent", kServer, "Name", nullptr, false},
+        // The frame source's check comes first.
+        ValueCase{"TypeLowerCase", "Hardware", "Type", "animationplayback", true},
+        ValueCase{"TypeUpperCase", "Hardware", "Type", "ANIMATIONPLAYBACK", true},
+        // The XML library drops blanks around a value, so a trailing blank written
+        // plainly is gone before the check; kept in a CDATA section or written as a
+        // character reference, it makes another name.
+        ValueCase{"TypeTrailingBlankCondensed", "Hardware", "Type", "AnimationPlayback ", true},
+        ValueCase{"TypeTrailingBlankInCdata", "Hardware", "Type",
+                  "<![CDATA[AnimationPlayback ]]>", false},
+        ValueCase{"TypeTrailingBlankAsReference", "Hardware", "Type", "AnimationPlayback&#32;",
+                  false},
+        ValueCase{"TypeOtherKnownType", "Hardware", "Type", "PCVision", false},
+        ValueCase{"TypeAbsent", "Hardware", "Type", nullptr, false},
+        ValueCase{"BitsZero", "Hardware", "EffectiveBitsPerPixel", "0", false},
+        ValueCase{"BitsOne", "Hardware", "EffectiveBitsPerPixel", "1", true},
+        ValueCase{"BitsNine", "Hardware", "EffectiveBitsPerPixel", "9", true},
+        ValueCase{"BitsWord", "Hardware", "EffectiveBitsPerPixel", "eight", false},
+        ValueCase{"BitsAbsent", "Hardware", "EffectiveBitsPerPixel", nullptr, false},
+        ValueCase{"AnimationFileAbsent", "Hardware", "AnimationFile", nullptr, false},
+        ValueCase{"AnimationFileNeedNotExist", "Hardware", "AnimationFile", "nowhere.imm",
+                  true},
+        ValueCase{"LimitFramerateWord", "Hardware", "LimitFramerate", "fast", true},
+        ValueCase{"DeadManCircuitNameEmpty", kServer, "DeadManCircuitName", "", true}),
+    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
+
+TEST_F(SettingsValidationTest, KeyInAnotherSectionDoesNotCount) {
+  // Context, ServerName and ID exist in two sections each and are separate values.
+  auto entries = Without(ValidSettings(), "OrnaVideoService", "Context");
+  EXPECT_FALSE(Validate(entries));
+  entries = Without(ValidSettings(), "ImageSource", "ID");
+  EXPECT_FALSE(Validate(entries));
+}
+
+}  // namespace
