@@ -7,28 +7,16 @@
 #include "tools/ornactl/format_names.h"
 
 namespace ornactl {
-namespace {
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "ornactl: %s\n", message.c_str());
   return kExitUsage;
 }
 
-void PrintLine(const std::string& line) {
+bool PrintLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
-  std::fflush(stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
 int CheckCallOptions(const CallOptions& options, short fallback, short* format) {
@@ -54,22 +42,14 @@ OutputChoice ResolveOutput(const CallOptions& options, short givenFormat) {
   if (NeedsListing(options.formatGiven, options.countGiven)) {
     std::vector<OrnaPropertyInfo> properties;
     if (OrnaListProperties(options.address.c_str(), &properties, options.timeoutMs) == 0) {
-      // An exact match first; the control system's names are commonly typed in
-      // another case, so a match without regard to case is the fallback.
-      const OrnaPropertyInfo* match = nullptr;
+      // Matched exactly, as the server matches the property of a call.
       for (const OrnaPropertyInfo& p : properties) {
         if (p.name == options.property) {
-          match = &p;
+          listed.format = p.outFormat;
+          listed.size = p.outSize;
+          found = true;
           break;
         }
-      }
-      for (size_t i = 0; match == nullptr && i < properties.size(); ++i) {
-        if (SameIgnoringCase(properties[i].name, options.property)) match = &properties[i];
-      }
-      if (match != nullptr) {
-        listed.format = match->outFormat;
-        listed.size = match->outSize;
-        found = true;
       }
     }
   }

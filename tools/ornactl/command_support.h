@@ -16,8 +16,9 @@ namespace ornactl {
 int UsageError(const std::string& message);
 
 // Prints LINE and a line end to stdout and flushes, so that a script reading a monitor
-// sees each delivery when it happens.
-void PrintLine(const std::string& line);
+// sees each delivery when it happens. Answers false when stdout can't be written (for
+// example a pipe whose reader has gone, when SIGPIPE is ignored).
+bool PrintLine(const std::string& line);
 
 // Checks the address, the --format text, --count (at least 1) and --timeout (not
 // negative); on success stores the parsed format (or FALLBACK when none was given).

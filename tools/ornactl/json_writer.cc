@@ -81,13 +81,22 @@ void AppendJsonString(std::string_view bytes, std::string* out) {
   out->push_back('"');
 }
 
-std::string JsonNumber(double number) {
+namespace {
+
+template <typename T>
+std::string ShortestNumber(T number) {
   if (!std::isfinite(number)) return "null";
   char buffer[32];
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number);
   if (error != std::errc()) return "null";
   return std::string(buffer, end);
 }
+
+}  // namespace
+
+std::string JsonNumber(double number) { return ShortestNumber(number); }
+
+std::string JsonNumber(float number) { return ShortestNumber(number); }
 
 void JsonWriter::BeforeValue() {
   if (afterKey_) {
@@ -145,6 +154,11 @@ void JsonWriter::UInt(uint64_t number) {
 }
 
 void JsonWriter::Double(double number) {
+  BeforeValue();
+  out_ += JsonNumber(number);
+}
+
+void JsonWriter::Float(float number) {
   BeforeValue();
   out_ += JsonNumber(number);
 }

@@ -18,6 +18,8 @@ void AppendJsonString(std::string_view bytes, std::string* out);
 // The shortest decimal text that reads back as NUMBER ("0.1", "1e+300"); "null" for
 // NaN and infinities, which JSON can't express.
 std::string JsonNumber(double number);
+// The same for a float, shortest as a float ("0.1", not the double 0.10000000149011612).
+std::string JsonNumber(float number);
 
 // Builds one JSON value by calls in document order; inserts the commas and colons.
 // The caller keeps the calls balanced (every Begin has its End, every Key in an object
@@ -33,6 +35,7 @@ class JsonWriter final {
   void Int(int64_t number);
   void UInt(uint64_t number);
   void Double(double number);
+  void Float(float number);
   void Bool(bool value);
   void Null();
 

@@ -34,13 +34,16 @@ volatile std::sig_atomic_t gStopRequested = 0;
 void OnStopSignal(int) { gStopRequested = 1; }
 
 // SIGINT and SIGTERM end the loop, so the subscription is ended at the server instead
-// of being left to expire.
+// of being left to expire. SIGPIPE is ignored for the same reason: a reader that goes
+// away (`ornactl monitor ... | head -3`) shows as a failed write, which ends the loop.
 void CatchStopSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
 }
 
 // Saves a delivered frame; answers false after printing why when it can't.
@@ -133,7 +136,8 @@ int RunMonitor(const MonitorOptions& options) {
         !SaveFrame(reply, options.pngDirectory, &data.savedPath)) {
       failed = true;
     }
-    PrintLine(ReplyLine(data, call.json));
+    // Nobody reads the output any more: stop as if interrupted.
+    if (!PrintLine(ReplyLine(data, call.json))) break;
   }
   OrnaUnsubscribe(subscription);
 

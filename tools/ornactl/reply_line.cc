@@ -102,7 +102,16 @@ std::string HumanNumber(double number, short format) {
   if (format == ORNA_FMT_INT32) return std::to_string(static_cast<int32_t>(number));
   if (std::isnan(number)) return "nan";
   if (std::isinf(number)) return number > 0 ? "inf" : "-inf";
+  // A float widened to double is exact, so narrowing it back loses nothing.
+  if (format == ORNA_FMT_FLOAT) return JsonNumber(static_cast<float>(number));
   return JsonNumber(number);
+}
+
+void JsonNumberAt(const ReplyData& r, size_t i, JsonWriter* w) {
+  const double number = NumberAt(r, i);
+  if (r.format == ORNA_FMT_INT32) w->Int(static_cast<int32_t>(number));
+  else if (r.format == ORNA_FMT_FLOAT) w->Float(static_cast<float>(number));
+  else w->Double(number);
 }
 
 std::string Quoted(std::string_view text) {
@@ -215,15 +224,11 @@ void JsonValue(const ReplyData& r, JsonWriter* w) {
   const size_t n = ElementsPresent(r);
   if (IsNumberFormat(r.format)) {
     if (r.count == 1 && n == 1) {
-      if (r.format == ORNA_FMT_INT32) w->Int(static_cast<int32_t>(NumberAt(r, 0)));
-      else w->Double(NumberAt(r, 0));
+      JsonNumberAt(r, 0, w);
       return;
     }
     w->BeginArray();
-    for (size_t i = 0; i < n; ++i) {
-      if (r.format == ORNA_FMT_INT32) w->Int(static_cast<int32_t>(NumberAt(r, i)));
-      else w->Double(NumberAt(r, i));
-    }
+    for (size_t i = 0; i < n; ++i) JsonNumberAt(r, i, w);
     w->EndArray();
     return;
   }

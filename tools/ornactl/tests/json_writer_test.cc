@@ -62,6 +62,8 @@ TEST(JsonWriterTest, NumbersRoundTripAndNonFiniteIsNull) {
   EXPECT_EQ(JsonNumber(-2.5), "-2.5");
   EXPECT_EQ(JsonNumber(1e300), "1e+300");
   EXPECT_EQ(std::stod(JsonNumber(1700000000.123456)), 1700000000.123456);
+  EXPECT_EQ(JsonNumber(0.1f), "0.1");
+  EXPECT_EQ(JsonNumber(std::nanf("")), "null");
   EXPECT_EQ(JsonNumber(std::nan("")), "null");
   EXPECT_EQ(JsonNumber(std::numeric_limits<double>::infinity()), "null");
   EXPECT_EQ(JsonNumber(-std::numeric_limits<double>::infinity()), "null");

@@ -76,8 +76,10 @@ TEST(ReplyLineTest, NumberArrays) {
   EXPECT_TRUE(Contains(JsonReplyLine(Reply(ORNA_FMT_DOUBLE, 3, doubles)),
                        R"("value":[0.5,-1,1e+300])"));
   EXPECT_EQ(HumanReplyLine(Reply(ORNA_FMT_DOUBLE, 3, doubles)), "result 0: [0.5, -1, 1e+300]");
-  const auto floats = Raw<float>({0.25f});
-  EXPECT_TRUE(Contains(JsonReplyLine(Reply(ORNA_FMT_FLOAT, 1, floats)), R"("value":0.25})"));
+  // Floats print as the shortest float, not as the double they widen to.
+  const auto floats = Raw<float>({0.1f, -3e-45f});
+  EXPECT_TRUE(Contains(JsonReplyLine(Reply(ORNA_FMT_FLOAT, 2, floats)), R"("value":[0.1,-3e-45])"));
+  EXPECT_EQ(HumanReplyLine(Reply(ORNA_FMT_FLOAT, 1, floats)), "result 0: 0.1");
 }
 
 TEST(ReplyLineTest, NonFiniteNumbersAreNullInJson) {
