@@ -100,6 +100,7 @@ int RunMonitor(const MonitorOptions& options) {
   if (refused != 0) {
     OrnaReply reply;
     reply.result = refused;
+    reply.format = output.format;
     PrintLine(ReplyLine(ToReplyData(reply, false), call.json));
     return kExitFailed;
   }
