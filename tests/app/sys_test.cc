@@ -101,11 +101,13 @@ TEST(SysThread, CloseHandleWaitsForTheThreadToEnd) {
   EXPECT_TRUE(done.load());
 }
 
-SysThread* gSelf = nullptr;
+// Handed over through an atomic, so the thread sees its handle complete.
+std::atomic<SysThread*> gSelf{nullptr};
 std::atomic<int> gSelfCloseResult{-1};
 void CloseOwnHandle(void*) {
-  while (gSelf == nullptr) std::this_thread::yield();
-  gSelfCloseResult = SysCloseHandle(gSelf) ? 1 : 0;
+  SysThread* self;
+  while ((self = gSelf.load()) == nullptr) std::this_thread::yield();
+  gSelfCloseResult = SysCloseHandle(self) ? 1 : 0;
 }
 
 TEST(SysThread, ThreadCannotCloseItsOwnHandle) {
