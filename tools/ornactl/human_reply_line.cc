@@ -106,10 +106,10 @@ std::string HumanValue(const ReplyData& r) {
 std::string HumanReplyLine(const ReplyData& r) {
   std::string line = "result " + std::to_string(r.result) + ":";
   if (r.result != 0) {
-    line += " " + (r.text.empty() ? std::string("(no text)") : r.text);
+    line += " " + (r.text.empty() ? std::string("(no text)") : BareOrQuoted(r.text));
   } else {
     line += " " + HumanValue(r);
-    if (!r.text.empty()) line += " -- " + r.text;
+    if (!r.text.empty()) line += " -- " + BareOrQuoted(r.text);
   }
   if (r.isDelivery) line += " (delivery " + std::to_string(r.sequence) + ")";
   const std::string problem = ReplyDataProblem(r);

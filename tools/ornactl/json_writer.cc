@@ -81,6 +81,12 @@ void AppendJsonString(std::string_view bytes, std::string* out) {
   out->push_back('"');
 }
 
+std::string BareOrQuoted(std::string_view text) {
+  std::string quoted;
+  AppendJsonString(text, &quoted);
+  return quoted.size() == text.size() + 2 ? std::string(text) : quoted;
+}
+
 namespace {
 
 template <typename T>

@@ -15,6 +15,11 @@ namespace ornactl {
 // Appends BYTES to *out as a quoted, escaped JSON string.
 void AppendJsonString(std::string_view bytes, std::string* out);
 
+// TEXT as it is when JSON would not escape any of it (the normal case for names and
+// completion texts), else quoted and escaped as a JSON string, so that control
+// characters and stray bytes can't garble a terminal.
+std::string BareOrQuoted(std::string_view text);
+
 // The shortest decimal text that reads back as NUMBER ("0.1", "1e+300"); "null" for
 // NaN and infinities, which JSON can't express.
 std::string JsonNumber(double number);

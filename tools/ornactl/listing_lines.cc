@@ -18,14 +18,6 @@ std::string AccessText(int access) {
   }
 }
 
-// TEXT as it is when it needs no escaping (the normal case for names), else quoted
-// and escaped, so that control characters can't garble the terminal.
-std::string BareOrQuoted(const std::string& text) {
-  std::string quoted;
-  AppendJsonString(text, &quoted);
-  return quoted.size() == text.size() + 2 ? text : quoted;
-}
-
 std::string Padded(const std::string& text, size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }

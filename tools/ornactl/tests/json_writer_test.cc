@@ -57,6 +57,15 @@ TEST(JsonWriterTest, SequenceCutByTheEndOfTheView) {
   EXPECT_EQ(Escaped(std::string_view(euro, 2)), "\"\\u00e2\\u0082\"");
 }
 
+TEST(JsonWriterTest, BareUnlessEscapingNeeded) {
+  EXPECT_EQ(BareOrQuoted("device busy"), "device busy");
+  EXPECT_EQ(BareOrQuoted("caf\xc3\xa9"), "caf\xc3\xa9");
+  EXPECT_EQ(BareOrQuoted(""), "");
+  EXPECT_EQ(BareOrQuoted("two\nlines"), "\"two\\nlines\"");
+  EXPECT_EQ(BareOrQuoted("say \"x\""), "\"say \\\"x\\\"\"");
+  EXPECT_EQ(BareOrQuoted("\xff"), "\"\\u00ff\"");
+}
+
 TEST(JsonWriterTest, NumbersRoundTripAndNonFiniteIsNull) {
   EXPECT_EQ(JsonNumber(0.1), "0.1");
   EXPECT_EQ(JsonNumber(-2.5), "-2.5");
