@@ -51,7 +51,7 @@ struct OrnaPropertyInfo {
   std::string description;
   int32_t outSize = 0;
   int32_t inSize = 0;
-  short outFormat = 0;
+  short outFormat = 0;  // full format codes (e.g. 515), not the record's low byte
   short inFormat = 0;
   int access = 0;
 };
