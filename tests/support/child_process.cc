@@ -1,0 +1,128 @@
+#include "tests/support/child_process.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+bool ChildProcess::Start() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    bool replaced = false;
+    for (const auto& [key, value] : options_.environment)
+      replaced = replaced || entry.rfind(key + "=", 0) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  for (const auto& [key, value] : options_.environment) env.push_back(key + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argStrings = {options_.program};
+  argStrings.insert(argStrings.end(), options_.args.begin(), options_.args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argStrings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_ = fork();
+  if (pid_ < 0) return false;
+  if (pid_ == 0) {
+    if (!options_.workingDirectory.empty() && chdir(options_.workingDirectory.c_str()) != 0) _exit(126);
+    int out = open(options_.stdoutPath.empty() ? "/dev/null" : options_.stdoutPath.c_str(),
+                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(options_.stderrPath.empty() ? "/dev/null" : options_.stderrPath.c_str(),
+                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0) _exit(126);
+    dup2(out, 1);
+    dup2(err, 2);
+    // A clean signal state: the test runner may have blocked or ignored some.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  reaped_ = false;
+  return true;
+}
+
+bool ChildProcess::Running() {
+  if (pid_ <= 0 || reaped_) return false;
+  int status = 0;
+  pid_t r = waitpid(pid_, &status, WNOHANG);
+  if (r == pid_) {
+    reaped_ = true;
+    status_ = status;
+    return false;
+  }
+  return r == 0;
+}
+
+bool ChildProcess::WaitExit(int timeoutMs, int* status) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Running()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (pid_ <= 0) return false;
+  *status = status_;
+  return true;
+}
+
+bool ChildProcess::Signal(int signal) { return Running() && kill(pid_, signal) == 0; }
+
+void ChildProcess::Kill() {
+  if (!Running()) return;
+  kill(pid_, SIGKILL);
+  int status = 0;
+  if (waitpid(pid_, &status, 0) == pid_) {
+    reaped_ = true;
+    status_ = status;
+  }
+}
+
+int RunToEnd(ChildOptions options, int timeoutMs, std::string* output) {
+  TempDir scratch;
+  options.stdoutPath = scratch.Join("out");
+  options.stderrPath = scratch.Join("out");
+  ChildProcess child(options);
+  int status = 0;
+  bool ended = child.Start() && child.WaitExit(timeoutMs, &status);
+  if (output != nullptr) *output = ReadWholeFile(scratch.Join("out"));
+  if (!ended || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+int FreeLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
+}

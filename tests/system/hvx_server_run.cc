@@ -1,0 +1,114 @@
+#include "tests/system/hvx_server_run.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "orna/names.h"
+
+namespace {
+
+constexpr int kPortOffset = 4;  // the offset ValidSettings gives
+
+void PutLittle16(std::string& out, int value) {
+  out += char(value & 0xff);
+  out += char((value >> 8) & 0xff);
+}
+
+}  // namespace
+
+std::string CounterAnimation(int width, int height, int frames) {
+  std::string bytes;
+  for (int i = 0; i < frames; ++i) {
+    PutLittle16(bytes, width);
+    bytes += char(8);  // bits per pixel
+    bytes += char(0);
+    PutLittle16(bytes, height);
+    bytes += char(8);  // effective bits per pixel
+    bytes += char(0);
+    bytes += std::string(size_t(width) * size_t(height), char(i & 0xff));
+    bytes += std::string(8, '\0');
+  }
+  return bytes;
+}
+
+HvxServerRun::HvxServerRun() {
+  settings_ = ValidSettings();
+  basePort_ = FreeLoopbackPort() - kPortOffset;
+  // The client side of this test process looks for servers where this one registers.
+  setenv("ORNA_NAMES_DIR", dir_.Join("names").c_str(), 1);
+  setenv("ORNA_BASE_PORT", std::to_string(basePort_).c_str(), 1);
+}
+
+void HvxServerRun::UseBasePort(int port) {
+  basePort_ = port;
+  setenv("ORNA_BASE_PORT", std::to_string(basePort_).c_str(), 1);
+}
+
+bool HvxServerRun::WriteSettings() {
+  return WriteWholeFile(dir_.Join("settings.xml"), SettingsXml(settings_));
+}
+
+bool HvxServerRun::WriteAnimation(const std::string& bytes) {
+  for (const SettingsEntry& e : settings_)
+    if (e.section == "Hardware" && e.key == "AnimationFile")
+      return WriteWholeFile(dir_.Join(e.value), bytes);
+  return false;
+}
+
+std::vector<std::pair<std::string, std::string>> HvxServerRun::Environment() const {
+  return {{"ORNA_NAMES_DIR", dir_.Join("names")},
+          {"ORNA_BASE_PORT", std::to_string(basePort_)},
+          {"ORNA_BIND_ADDRESS", "127.0.0.1"},
+          {"HVX_REGISTRY_DIR", dir_.Join("registry")}};
+}
+
+bool HvxServerRun::Start(const std::vector<std::string>& args) {
+  std::error_code error;
+  std::string copy = dir_.Join("hvxserver");
+  std::filesystem::copy_file(HVXSERVER_PATH, copy, std::filesystem::copy_options::overwrite_existing, error);
+  if (error) return false;
+  ChildOptions options;
+  options.program = copy;
+  options.args = args;
+  options.environment = Environment();
+  options.stdoutPath = dir_.Join("stdout.txt");
+  options.stderrPath = dir_.Join("stderr.txt");
+  process_ = std::make_unique<ChildProcess>(options);
+  return process_->Start();
+}
+
+bool HvxServerRun::WaitServing(int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::string context, server, endpoint;
+  OrnaParseAddress(ServerAddress().c_str(), &context, &server, nullptr);
+  while (process_ != nullptr && process_->Running()) {
+    if (OrnaResolveServer(context, server, &endpoint)) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+bool HvxServerRun::WaitExit(int timeoutMs, int* status) {
+  return process_ != nullptr && process_->WaitExit(timeoutMs, status);
+}
+
+bool HvxServerRun::Signal(int signal) { return process_ != nullptr && process_->Signal(signal); }
+
+bool HvxServerRun::Running() { return process_ != nullptr && process_->Running(); }
+
+std::string HvxServerRun::ServerAddress() const {
+  std::string context, server;
+  for (const SettingsEntry& e : settings_) {
+    if (e.section == "OrnaServerSettings" && e.key == "Context") context = e.value;
+    if (e.section == "OrnaServerSettings" && e.key == "ServerName") server = e.value;
+  }
+  return "/" + context + "/" + server;
+}
+
+std::string HvxServerRun::Address(const std::string& device) const {
+  return ServerAddress() + "/" + device;
+}

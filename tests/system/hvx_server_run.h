@@ -1,0 +1,61 @@
+// One hvxserver started by a system test: a copy of the built server in a private
+// directory (the server finds its files beside its executable) with a settings.xml and
+// an animation file, run with a private names directory, base port and registry, on
+// loopback only. The test process resolves servers in the same names directory, so
+// the library's client side reaches this server. The destructor kills what still runs.
+//
+// One thread: the test's.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/settings_writer.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+// An animation file of FRAMES records of WIDTH x HEIGHT 8-bit pixels in which every
+// pixel of frame i holds i & 0xff (as immtool's counter pattern does).
+std::string CounterAnimation(int width, int height, int frames);
+
+class HvxServerRun final {
+ public:
+  HvxServerRun();
+  ~HvxServerRun() = default;
+  HvxServerRun(const HvxServerRun&) = delete;
+  HvxServerRun& operator=(const HvxServerRun&) = delete;
+
+  // The settings the server will find (ValidSettings with this run's names), and the
+  // animation it plays.
+  std::vector<SettingsEntry>& settings() { return settings_; }
+  bool WriteSettings();
+  bool WriteAnimation(const std::string& bytes);
+
+  // Starts the server with ARGS. Settings and animation must be written first.
+  bool Start(const std::vector<std::string>& args = {});
+  // Waits until the server's names entry resolves; false when it ended or timed out.
+  bool WaitServing(int timeoutMs);
+  bool WaitExit(int timeoutMs, int* status);
+  bool Signal(int signal);
+  bool Running();
+
+  // "/TEST/HVX.TEST" and "/TEST/HVX.TEST/DEVICE".
+  std::string ServerAddress() const;
+  std::string Address(const std::string& device) const;
+  const TempDir& dir() const { return dir_; }
+  std::string Log() const { return ReadWholeFile(dir_.Join("HVX.log")); }
+  std::string Stdout() const { return ReadWholeFile(dir_.Join("stdout.txt")); }
+  std::string Stderr() const { return ReadWholeFile(dir_.Join("stderr.txt")); }
+  int basePort() const { return basePort_; }
+  // Makes the server use another run's base port (and so its port).
+  void UseBasePort(int port);
+  // The environment a tool needs to reach this server (names directory and port).
+  std::vector<std::pair<std::string, std::string>> Environment() const;
+
+ private:
+  TempDir dir_;
+  std::vector<SettingsEntry> settings_;
+  int basePort_ = 0;
+  std::unique_ptr<ChildProcess> process_;
+};
