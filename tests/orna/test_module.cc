@@ -5,17 +5,30 @@
 //   orna_test_server --context C --server S [--port-offset N] [--allow-exit 0|1]
 //                    [--max-contracts N] [--frame-bytes N] [--frame-hz F]
 //                    [--background-ms N] [--min-polling N] [--work-area N]
+//                    [--query-max N] [--slow-ms N]
+//
+// --query-max is the most records the library may take from one answer of the
+// query function (default 8); --slow-ms how long property Slow takes (default 300). The server's version is 1.2.3, its build date
+// "Dec  2 2008" "11:18:08". On SRVEXIT the exit function stops the frame thread and
+// prints "exit function".
 //
 // Properties of device "Dev" (and "Other"):
 //   Double 512 (2.5 per element), Bytes 514 (i & 0xff), Int 515 (read 42, or the last
 //   value written), Text 516 ("hello orna"), Float 517 (1.5), Name48 531 ("forty-eight"),
-//   Frame / Frame.Sched 567 (the current frame; .Sched answers 516 once sent),
+//   Frame / Frame.Sched 567 (the current frame; .Sched answers 516 once sent; 517
+//   before the first frame), Frame.NoPixels (the current frame without the pixel
+//   address in DataObject::pixels, as a handler that forgot it would answer),
 //   Access (the access bits as int32), Result (answers the int32 written to it, with
-//   completion text "completion <code>" when above 512), Counter (reads so far),
-//   Slow (sleeps 300 ms, then 1), Background (runs of the background task),
-//   Echo (write text, read it back).
+//   completion text "completion <code>" when above 512; from 1000 on the text is
+//   "long completion <code>" followed by dots up to 80 characters, longer than the
+//   wire carries), Counter (reads so far), Slow (sleeps --slow-ms, then 1), Background
+//   (runs of the background task), Echo (write text, read it back).
+//
+// Frames: frame N (from 1) has "QDR3" at 0, N at 136, the pixel count at 184 and 188,
+// the low 32 bits of the pixel address at 192, and pixel i is (N + i) & 0xff.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,16 +42,29 @@
 namespace {
 
 const char* kModule = "TSTMOD";
-std::mutex frameMutex;                  // guards the frame fields below
-std::vector<uint8_t> frameSlots[2];     // prefix + pixels
-int currentSlot = -1;
-uint32_t frameNumber = 0;
-bool frameSent = false;
-int frameBytes = 1024;
+int frameBytes = 1024;  // set before the frame thread starts
+
+// Three slots of prefix + pixels. The library copies the pixels of the slot a call
+// answered after the equipment function has returned, so the frame thread leaves
+// that slot alone until a later frame call has taken the mutex (which orders the
+// copy before the next write), and writes into the third.
+struct FrameStore {
+  std::mutex mutex;  // guards the fields below; the slots' bytes as described above
+  std::condition_variable stopped;
+  std::vector<uint8_t> slots[3];
+  int current = -1;     // slot of the newest frame
+  int lastServed = -1;  // slot of the latest frame call
+  bool sent = false;    // the newest frame went out through Frame.Sched
+  bool stop = false;
+};
+FrameStore frames;
+std::thread frameThread;
 int32_t lastWritten = 42;
 int counter = 0;
 int backgroundRuns = 0;
 std::string echo = "";
+int queryMax = 8;
+int slowMs = 300;
 
 int PutInt(DataObject* out, int32_t v) {
   if (out == nullptr) return ORNA_ILLEGAL_FORMAT;
@@ -66,17 +92,18 @@ int PutText(DataObject* out, const char* text) {
   return ORNA_OK;
 }
 
-int ServeFrame(DataObject* out, bool scheduled) {
-  std::lock_guard<std::mutex> lock(frameMutex);
-  if (currentSlot < 0) return 517;
-  if (scheduled && frameSent) return 516;
+int ServeFrame(DataObject* out, bool scheduled, bool withPixelAddress) {
+  std::lock_guard<std::mutex> lock(frames.mutex);
+  if (frames.current < 0) return 517;
+  if (scheduled && frames.sent) return 516;
   if (out == nullptr || out->format != ORNA_FMT_IMAGE) return ORNA_ILLEGAL_FORMAT;
   if (out->count < frameBytes) return ORNA_DIMENSION_ERROR;
-  uint8_t* slot = frameSlots[currentSlot].data();
+  uint8_t* slot = frames.slots[frames.current].data();
   memcpy(out->data, slot, ORNA_FRAME_PREFIX_SIZE);
-  out->pixels = slot + ORNA_FRAME_PREFIX_SIZE;
+  if (withPixelAddress) out->pixels = slot + ORNA_FRAME_PREFIX_SIZE;
   out->count = frameBytes;
-  if (scheduled) frameSent = true;
+  frames.lastServed = frames.current;
+  if (scheduled) frames.sent = true;
   return ORNA_OK;
 }
 
@@ -117,19 +144,24 @@ int Equipment(const char* device, const char* property, DataObject* out, DataObj
   if (p == "Counter") return PutInt(out, ++counter);
   if (p == "Background") return PutInt(out, backgroundRuns);
   if (p == "Slow") {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(slowMs));
     return PutInt(out, 1);
   }
   if (p == "Result") {
     if (getValuesAsLong(in, &value, 1) != ORNA_OK) return ORNA_DIMENSION_ERROR;
-    if (value > 512) {
+    if (value >= 1000) {
+      std::string text = "long completion " + std::to_string(value);
+      text.resize(80, '.');
+      SetEqmCompletion(kModule, text.c_str());
+    } else if (value > 512) {
       std::string text = "completion " + std::to_string(value);
       SetEqmCompletion(kModule, text.c_str());
     }
     return value;
   }
-  if (p == "Frame") return ServeFrame(out, false);
-  if (p == "Frame.Sched") return ServeFrame(out, true);
+  if (p == "Frame") return ServeFrame(out, false, true);
+  if (p == "Frame.Sched") return ServeFrame(out, true, true);
+  if (p == "Frame.NoPixels") return ServeFrame(out, false, false);
   return ORNA_ILLEGAL_PROPERTY;
 }
 
@@ -165,37 +197,55 @@ void Init() {
   AddRecord("Text", "a text", 64, ORNA_FMT_TEXT, ORNA_FMT_NULL, 1);
   AddRecord("Frame", "the frame", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
   AddRecord("Frame.Sched", "the frame once", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
-  if (RegisterXPropertyQueryFunction(kModule, Query, 8) != 0) exit(4);
+  if (RegisterXPropertyQueryFunction(kModule, Query, queryMax) != 0) exit(4);
   if (RegisterDeviceName(kModule, "Dev", 0) != 0 || RegisterDeviceName(kModule, "Other", 1) != 0) exit(5);
   if (RegisterPropertyEx(kModule, "Double", 1, ORNA_FMT_DOUBLE, 1, "a double", 1) <= 0) exit(6);
 }
 
 void Background() { ++backgroundRuns; }
 
-void Exit() { printf("exit function\n"); fflush(stdout); }
+// Runs on SRVEXIT: the frame thread must not call the library while the process ends.
+void Exit() {
+  {
+    std::lock_guard<std::mutex> lock(frames.mutex);
+    frames.stop = true;
+  }
+  frames.stopped.notify_all();
+  if (frameThread.joinable()) frameThread.join();
+  printf("exit function\n");
+  fflush(stdout);
+}
 
-// Makes frame N in the free slot and schedules it. Pixel i of frame N is (N + i) & 0xff.
+void FillFrame(std::vector<uint8_t>& s, uint32_t n) {
+  memcpy(s.data(), "QDR3", 4);
+  memcpy(s.data() + 136, &n, 4);
+  uint32_t length = (uint32_t)frameBytes;
+  memcpy(s.data() + 184, &length, 4);
+  memcpy(s.data() + 188, &length, 4);
+  uint32_t lowAddress = (uint32_t)(uintptr_t)(s.data() + ORNA_FRAME_PREFIX_SIZE);
+  memcpy(s.data() + ORNA_FRAME_PIXEL_ADDRESS_OFFSET, &lowAddress, 4);
+  for (int i = 0; i < frameBytes; ++i) s[ORNA_FRAME_PREFIX_SIZE + i] = uint8_t(n + i);
+}
+
+// Makes frame N in a free slot and schedules it, HZ times a second, until Exit.
 void MakeFrames(double hz) {
-  int slot = 0;
-  for (;;) {
-    std::vector<uint8_t>& s = frameSlots[slot];
-    uint32_t n = frameNumber + 1;
-    s.assign(ORNA_FRAME_PREFIX_SIZE + frameBytes, 0);
-    memcpy(s.data(), "QDR3", 4);
-    memcpy(s.data() + 136, &n, 4);
-    uint32_t length = (uint32_t)frameBytes;
-    memcpy(s.data() + 184, &length, 4);
-    memcpy(s.data() + 188, &length, 4);
-    for (int i = 0; i < frameBytes; ++i) s[ORNA_FRAME_PREFIX_SIZE + i] = uint8_t(n + i);
+  auto period = std::chrono::microseconds((long)(1e6 / hz));
+  for (uint32_t n = 1;; ++n) {
+    int slot = 0;
     {
-      std::lock_guard<std::mutex> lock(frameMutex);
-      currentSlot = slot;
-      frameNumber = n;
-      frameSent = false;
+      std::lock_guard<std::mutex> lock(frames.mutex);
+      if (frames.stop) return;
+      while (slot == frames.current || slot == frames.lastServed) ++slot;
+    }
+    FillFrame(frames.slots[slot], n);
+    {
+      std::lock_guard<std::mutex> lock(frames.mutex);
+      frames.current = slot;
+      frames.sent = false;
     }
     _SystemScheduleProperty(kModule, "Frame.Sched");
-    slot ^= 1;
-    std::this_thread::sleep_for(std::chrono::microseconds((long)(1e6 / hz)));
+    std::unique_lock<std::mutex> lock(frames.mutex);
+    if (frames.stopped.wait_for(lock, period, [] { return frames.stop; })) return;
   }
 }
 
@@ -218,6 +268,10 @@ int main(int argc, char** argv) {
   double hz = atof(Arg(argc, argv, "--frame-hz", "0"));
   int backgroundMs = atoi(Arg(argc, argv, "--background-ms", "1000"));
   setWorkAreaSize(atoi(Arg(argc, argv, "--work-area", "6301456")));
+  queryMax = atoi(Arg(argc, argv, "--query-max", "8"));
+  slowMs = atoi(Arg(argc, argv, "--slow-ms", "300"));
+  SetAppVersion(1, 2, 3);
+  SetAppDate(parseCDateAndTimeStr("Dec  2 2008", "11:18:08"));
   SetUseLoopback(1);
   SetPacketMTU(64000);
   _SystemAssignBufferSpace(524288, 64000);
@@ -240,6 +294,9 @@ int main(int argc, char** argv) {
   }
   printf("serving\n");
   fflush(stdout);
-  if (hz > 0) std::thread(MakeFrames, hz).detach();
+  if (hz > 0) {
+    for (std::vector<uint8_t>& slot : frames.slots) slot.assign(ORNA_FRAME_PREFIX_SIZE + frameBytes, 0);
+    frameThread = std::thread(MakeFrames, hz);
+  }
   for (;;) _SystemCycle(1);
 }
