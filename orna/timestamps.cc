@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "server/orna_api.h"
 
@@ -12,11 +13,29 @@ double makeDataTimeStamp(void) {
   return (double)ms / 1000.0;
 }
 
+namespace {
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits, blanks and colons where the compiler puts them (the day may be blank-padded),
+// so that the number conversions below never see a sign or a leading blank.
+bool OfTheForm(const char* date, const char* time) {
+  if (date[3] != ' ' || (date[4] != ' ' && !Digit(date[4])) || !Digit(date[5]) || date[6] != ' ')
+    return false;
+  for (int i = 7; i < 11; ++i)
+    if (!Digit(date[i])) return false;
+  for (int i : {0, 1, 3, 4, 6, 7})
+    if (!Digit(time[i])) return false;
+  return time[2] == ':' && time[5] == ':';
+}
+
+}  // namespace
+
 // "Dec  2 2008" and "11:18:08", as a compiler's __DATE__ and __TIME__ give them.
 time_t parseCDateAndTimeStr(const char* date, const char* time) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   if (date == nullptr || time == nullptr) return (time_t)-1;
-  if (strlen(date) != 11 || strlen(time) != 8) return (time_t)-1;
+  if (strlen(date) != 11 || strlen(time) != 8 || !OfTheForm(date, time)) return (time_t)-1;
   char month[4] = {date[0], date[1], date[2], '\0'};
   const char* found = strstr(kMonths, month);
   if (found == nullptr || (found - kMonths) % 3 != 0) return (time_t)-1;
@@ -36,5 +55,8 @@ time_t parseCDateAndTimeStr(const char* date, const char* time) {
   parts.tm_min = minute;
   parts.tm_sec = second;
   parts.tm_isdst = -1;
-  return mktime(&parts);
+  time_t result = mktime(&parts);
+  // mktime moves a day the month does not have ("Feb 30") into the next month.
+  if (parts.tm_mday != day || parts.tm_mon != int(found - kMonths) / 3) return (time_t)-1;
+  return result;
 }
