@@ -87,8 +87,15 @@ void OrnaReadProperty(const char* device, const char* property, short outFormat,
   const uint8_t* area = reinterpret_cast<const uint8_t*>(s.workArea.data());
   if (outFormat == ORNA_FMT_IMAGE) {
     const uint8_t* pixels = PixelAddress(dout, area);
-    if (delivered > 0 && pixels == nullptr)
+    if (delivered > 0 && pixels == nullptr) {
+      // A completion code without a frame (516 "already sent", "no frame yet") keeps
+      // its code and sends no pixels; only a frame claimed with 0 lacks them.
+      if (result != ORNA_OK) {
+        header->count = 0;
+        return;
+      }
       return Fail(header, ORNA_OPERATION_FAILED, "frame without pixel address");
+    }
     if (!data->Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)delivered))
       return Fail(header, ORNA_OUT_OF_MEMORY, nullptr);
     memcpy(data->data(), area, ORNA_FRAME_PREFIX_SIZE);
