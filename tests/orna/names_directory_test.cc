@@ -1,0 +1,144 @@
+// The names directory: entries published, resolved and withdrawn; entries of dead
+// processes ignored; names with characters that are unsafe in a path kept inside the
+// directory and apart from each other; the static names file for other hosts.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "orna/names.h"
+#include "tests/orna/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NamesDirectoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty());
+    names_ = dir_.Join("names");
+    setenv("ORNA_NAMES_DIR", names_.c_str(), 1);
+    unsetenv("ORNA_NAMES_FILE");
+  }
+  void TearDown() override {
+    unsetenv("ORNA_NAMES_DIR");
+    unsetenv("ORNA_NAMES_FILE");
+  }
+  void WriteFile(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << content;
+  }
+  std::string Resolved(const std::string& context, const std::string& server) {
+    std::string endpoint;
+    return OrnaResolveServer(context, server, &endpoint) ? endpoint : "(none)";
+  }
+
+  TempDir dir_;
+  std::string names_;
+};
+
+TEST_F(NamesDirectoryTest, PublishResolveWithdraw) {
+  EXPECT_EQ("(none)", Resolved("CTX", "SRV"));
+  ASSERT_TRUE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47001"));
+  EXPECT_EQ("tcp://127.0.0.1:47001", Resolved("CTX", "SRV"));
+  EXPECT_EQ("(none)", Resolved("CTX", "OTHER"));
+  EXPECT_EQ("(none)", Resolved("OTHER", "SRV"));
+  // Published again (a restart): the newer endpoint wins.
+  ASSERT_TRUE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47002"));
+  EXPECT_EQ("tcp://127.0.0.1:47002", Resolved("CTX", "SRV"));
+  OrnaWithdrawServer("CTX", "SRV");
+  EXPECT_EQ("(none)", Resolved("CTX", "SRV"));
+  EXPECT_FALSE(fs::exists(names_ + "/CTX/SRV"));
+  // No temporary files left behind.
+  EXPECT_TRUE(fs::is_empty(names_ + "/CTX"));
+}
+
+TEST_F(NamesDirectoryTest, StaleEntryOfADeadProcessIsNotResolved) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  ASSERT_EQ(child, waitpid(child, nullptr, 0));
+  WriteFile(names_ + "/CTX/GONE", "tcp://127.0.0.1:47003\n" + std::to_string(child) + "\n");
+  EXPECT_EQ("(none)", Resolved("CTX", "GONE"));
+}
+
+TEST_F(NamesDirectoryTest, BrokenEntriesAreNotResolved) {
+  for (const char* content : {"", "tcp://127.0.0.1:1\n", "\n1\n", "tcp://127.0.0.1:1\nnot a pid\n"}) {
+    SCOPED_TRACE(content);
+    WriteFile(names_ + "/CTX/BROKEN", content);
+    EXPECT_EQ("(none)", Resolved("CTX", "BROKEN"));
+  }
+}
+
+// Withdrawing removes only this process's own entry: a server that took the name
+// over since must stay reachable.
+TEST_F(NamesDirectoryTest, WithdrawLeavesAnotherProcesssEntry) {
+  WriteFile(names_ + "/CTX/TAKEN", "tcp://127.0.0.1:47004\n1\n");  // pid 1 is always alive
+  OrnaWithdrawServer("CTX", "TAKEN");
+  EXPECT_EQ("tcp://127.0.0.1:47004", Resolved("CTX", "TAKEN"));
+}
+
+TEST_F(NamesDirectoryTest, UnsafeNamesStayInsideTheDirectoryAndApart) {
+  const std::vector<std::string> unsafe = {"..", "../up", "a/b", "a%2Fb", ".hidden", "sp ace",
+                                           "tab\there", "\xC3\xBC", "A", "a"};
+  for (size_t i = 0; i < unsafe.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::string endpoint = "tcp://127.0.0.1:" + std::to_string(48000 + i);
+    ASSERT_TRUE(OrnaPublishServer(unsafe[i], unsafe[i], endpoint));
+    ASSERT_TRUE(OrnaPublishServer("CTX", unsafe[i], endpoint + "0"));
+  }
+  for (size_t i = 0; i < unsafe.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::string endpoint = "tcp://127.0.0.1:" + std::to_string(48000 + i);
+    EXPECT_EQ(endpoint, Resolved(unsafe[i], unsafe[i]));
+    EXPECT_EQ(endpoint + "0", Resolved("CTX", unsafe[i]));
+  }
+  // Nothing outside the names directory, and every entry one level down, as a plain
+  // file whose name does not start with a dot.
+  std::vector<std::string> top;
+  for (const auto& e : fs::directory_iterator(dir_.path())) top.push_back(e.path().filename());
+  EXPECT_EQ((std::vector<std::string>{"names"}), top);
+  size_t entries = 0;
+  for (auto it = fs::recursive_directory_iterator(names_); it != fs::recursive_directory_iterator(); ++it) {
+    EXPECT_NE('.', it->path().filename().string()[0]) << it->path();
+    if (it.depth() == 0) {
+      EXPECT_TRUE(it->is_directory()) << it->path();
+    } else if (it.depth() == 1) {
+      EXPECT_TRUE(it->is_regular_file()) << it->path();
+      ++entries;
+    }
+    EXPECT_LE(it.depth(), 1) << it->path();
+  }
+  EXPECT_EQ(2 * unsafe.size(), entries);
+}
+
+TEST_F(NamesDirectoryTest, StaticNamesFileListsServersElsewhere) {
+  std::string file = dir_.Join("names.txt");
+  WriteFile(file,
+            "# servers on other hosts\n"
+            "/CTX/FAR tcp://10.1.2.3:47000\n"
+            "\n"
+            "/CTX/BOTH tcp://10.1.2.4:47000\n");
+  setenv("ORNA_NAMES_FILE", file.c_str(), 1);
+  EXPECT_EQ("tcp://10.1.2.3:47000", Resolved("CTX", "FAR"));
+  EXPECT_EQ("(none)", Resolved("CTX", "NEAR"));
+  EXPECT_EQ("(none)", Resolved("#", "servers"));
+  // A live entry of the directory wins over the file.
+  ASSERT_TRUE(OrnaPublishServer("CTX", "BOTH", "tcp://127.0.0.1:47005"));
+  EXPECT_EQ("tcp://127.0.0.1:47005", Resolved("CTX", "BOTH"));
+}
+
+TEST_F(NamesDirectoryTest, UnwritableDirectoryFailsPublish) {
+  std::string blocker = dir_.Join("file");
+  WriteFile(blocker, "not a directory");
+  setenv("ORNA_NAMES_DIR", (blocker + "/names").c_str(), 1);
+  EXPECT_FALSE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47006"));
+}
+
+}  // namespace

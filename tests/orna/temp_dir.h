@@ -1,0 +1,26 @@
+// A fresh private directory under $TMPDIR (or /tmp) for one test, removed with all it
+// holds when the object goes. The tests put names directories, copied test servers
+// and their output there so that tests running side by side never share a file.
+//
+// One thread.
+#pragma once
+
+#include <string>
+
+class TempDir final {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // Empty when the directory could not be made.
+  const std::string& path() const { return path_; }
+  std::string Join(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Whole content of a file; empty when it can't be read.
+std::string ReadWholeFile(const std::string& path);
