@@ -1,0 +1,101 @@
+// The loopback tests' fixture: private directory, free ports, server start and stop.
+#include "tests/orna/loopback_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+int FreeLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
+}
+
+bool WaitUntil(int timeoutMs, const std::function<bool()>& condition) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void LoopbackTest::SetUp() {
+  ASSERT_FALSE(dir_.path().empty()) << "no private directory";
+  namesDir_ = dir_.Join("names");
+  ASSERT_EQ(0, setenv("ORNA_NAMES_DIR", namesDir_.c_str(), 1));
+  unsetenv("ORNA_NAMES_FILE");
+  // A copy beside its own output: the library writes its log beside the executable.
+  executable_ = dir_.Join("orna_test_server");
+  std::error_code error;
+  std::filesystem::copy_file(ORNA_TEST_SERVER, executable_, error);
+  ASSERT_FALSE(error) << "cannot copy " << ORNA_TEST_SERVER << ": " << error.message();
+}
+
+void LoopbackTest::TearDown() {
+  for (auto& server : servers_) {
+    server->Kill();
+    std::string report = server->SanitizerReport();
+    EXPECT_EQ("", report) << "server " << server->options().server << " reported a fault";
+  }
+  servers_.clear();
+}
+
+TestServerProcess* LoopbackTest::SpawnServer(TestServerOptions options) {
+  std::string tag = options.server + "." + std::to_string(servers_.size());
+  servers_.push_back(std::make_unique<TestServerProcess>(executable_, dir_.path(), namesDir_,
+                                                         tag, std::move(options)));
+  TestServerProcess* server = servers_.back().get();
+  EXPECT_TRUE(server->Spawn()) << "cannot start " << executable_;
+  return server;
+}
+
+TestServerProcess* LoopbackTest::StartServer(TestServerOptions options) {
+  const bool choosePort = options.port == 0;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (choosePort) options.port = FreeLoopbackPort();
+    TestServerProcess* server = SpawnServer(options);
+    if (server->WaitServing(15000)) return server;
+    int status = 0;
+    bool portTaken = server->WaitExit(0, &status) &&
+                     server->Stdout().find("port already in use") != std::string::npos;
+    if (!choosePort || !portTaken) {
+      ADD_FAILURE() << "server did not start; stdout: " << server->Stdout()
+                    << " stderr: " << server->Stderr();
+      return nullptr;
+    }
+  }
+  ADD_FAILURE() << "no free port found for the server";
+  return nullptr;
+}
+
+std::string LoopbackTest::DescribedField(const TestServerProcess& server, const std::string& key) {
+  OrnaServerDescription description;
+  if (OrnaDescribeServer(server.ServerAddress().c_str(), &description, kCallTimeoutMs) != ORNA_OK)
+    return "";
+  return description.Field(key);
+}
+
+long LoopbackTest::DescribedNumber(const TestServerProcess& server, const std::string& key) {
+  std::string text = DescribedField(server, key);
+  return text.empty() ? -1 : atol(text.c_str());
+}

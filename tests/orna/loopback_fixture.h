@@ -1,0 +1,53 @@
+// The fixture of the loopback tests: a private directory with a copy of
+// orna_test_server and a names directory that this test process also resolves
+// through (ORNA_NAMES_DIR), servers started on free loopback ports, and helpers that
+// wait with a bound. TearDown stops every server the test started and fails the test
+// when a server's stderr carries a sanitizer report.
+//
+// One thread: the test's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orna/orna_client.h"
+#include "tests/orna/temp_dir.h"
+#include "tests/orna/test_server_process.h"
+
+// Time-out of calls in these tests: long enough for a sanitizer build on a busy machine.
+constexpr int kCallTimeoutMs = 5000;
+
+// A TCP port on 127.0.0.1 that was free a moment ago; 0 when none could be had.
+int FreeLoopbackPort();
+
+// Polls CONDITION every few milliseconds until it holds (true) or TIMEOUT_MS passed.
+bool WaitUntil(int timeoutMs, const std::function<bool()>& condition);
+
+double SecondsSince(std::chrono::steady_clock::time_point start);
+
+class LoopbackTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts a server and waits until it serves; null (and a test failure) when it
+  // doesn't. An automatically chosen port that another process took in between is
+  // replaced by another.
+  TestServerProcess* StartServer(TestServerOptions options = {});
+  // Only spawns it (options.port must be set); the test watches what happens.
+  TestServerProcess* SpawnServer(TestServerOptions options);
+
+  // One counter or field of OrnaDescribeServer; "" when the call failed.
+  std::string DescribedField(const TestServerProcess& server, const std::string& key);
+  long DescribedNumber(const TestServerProcess& server, const std::string& key);
+
+  TempDir dir_;
+  std::string namesDir_;
+  std::string executable_;
+  std::vector<std::unique_ptr<TestServerProcess>> servers_;
+};

@@ -1,0 +1,313 @@
+// Contracts on loopback: pushed when the module schedules the property and at their
+// interval, shared by identical subscribers, capped by MaxNumContracts, expiring when
+// abandoned, never carrying a 516 ("already sent") answer, and a subscriber that
+// does not read never holding up the others.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/orna/loopback_fixture.h"
+#include "tests/orna/raw_dealer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Delivery {
+  int result = 0;
+  uint32_t sequence = 0;
+  short format = 0;
+  int32_t count = 0;
+  std::string text;
+  int32_t value = 0;        // first int32 of the data
+  uint32_t frame = 0;       // frame number, for frames
+  bool pixelsRight = true;  // every pixel of a frame is the one of its number
+  Clock::time_point at;
+};
+
+Delivery Summarise(const OrnaReply& reply) {
+  Delivery d;
+  d.result = reply.result;
+  d.sequence = reply.sequence;
+  d.format = reply.format;
+  d.count = reply.count;
+  d.text = reply.text;
+  d.at = Clock::now();
+  if (reply.bytes != nullptr && reply.size >= 4) memcpy(&d.value, reply.bytes, 4);
+  if (reply.format == ORNA_FMT_IMAGE && reply.size >= (size_t)ORNA_FRAME_PREFIX_SIZE) {
+    memcpy(&d.frame, reply.bytes + 136, 4);
+    d.pixelsRight = reply.size == (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)reply.count;
+    for (size_t i = 0; d.pixelsRight && i < (size_t)reply.count; ++i)
+      d.pixelsRight = reply.bytes[ORNA_FRAME_PREFIX_SIZE + i] == uint8_t(d.frame + i);
+  }
+  return d;
+}
+
+// N deliveries, each awaited at most kCallTimeoutMs; fewer when one did not come.
+std::vector<Delivery> Take(OrnaSubscription* s, int n) {
+  std::vector<Delivery> out;
+  for (int i = 0; i < n; ++i) {
+    OrnaReply reply;
+    if (OrnaNextDelivery(s, &reply, kCallTimeoutMs) != ORNA_OK) break;
+    out.push_back(Summarise(reply));
+  }
+  return out;
+}
+
+// The index of the first delivery whose sequence number does not follow the one
+// before; the size when all do.
+size_t FirstSequenceGap(const std::vector<Delivery>& d) {
+  for (size_t i = 1; i < d.size(); ++i)
+    if (d[i].sequence != d[i - 1].sequence + 1) return i;
+  return d.size();
+}
+
+double Span(const std::vector<Delivery>& d) {
+  return std::chrono::duration<double>(d.back().at - d.front().at).count();
+}
+
+// Frames: all answers 0, whole and right, and each frame at most once, in order.
+void ExpectEachFrameOnceInOrder(const std::vector<Delivery>& d, int32_t frameBytes) {
+  for (size_t i = 0; i < d.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ORNA_OK, d[i].result) << "delivered: " << d[i].result << " " << d[i].text;
+    EXPECT_EQ(ORNA_FMT_IMAGE, d[i].format);
+    EXPECT_EQ(frameBytes, d[i].count);
+    EXPECT_TRUE(d[i].pixelsRight) << "frame " << d[i].frame;
+    if (i > 0) {
+      EXPECT_GT(d[i].frame, d[i - 1].frame) << "frame repeated or out of order";
+    }
+  }
+  EXPECT_EQ(d.size(), FirstSequenceGap(d));
+}
+
+class SubscriptionTest : public LoopbackTest {
+ protected:
+  OrnaSubscription* Subscribe(const TestServerProcess& server, const char* property, short format,
+                              int32_t count, int intervalMs, int* result = nullptr) {
+    OrnaSubscription* s = nullptr;
+    int r = OrnaSubscribe(server.Address().c_str(), property, format, count, intervalMs,
+                          kCallTimeoutMs, &s);
+    if (result != nullptr) *result = r;
+    else EXPECT_EQ(ORNA_OK, r) << property;
+    if (s != nullptr) subscriptions_.push_back(s);
+    return s;
+  }
+  void Unsubscribe(OrnaSubscription* s) {
+    for (auto& held : subscriptions_)
+      if (held == s) held = nullptr;
+    OrnaUnsubscribe(s);
+  }
+  void TearDown() override {
+    for (OrnaSubscription* s : subscriptions_) OrnaUnsubscribe(s);
+    subscriptions_.clear();
+    LoopbackTest::TearDown();
+  }
+  bool ContractsBecome(const TestServerProcess& server, long n) {
+    return WaitUntil(5000, [&] { return DescribedNumber(server, "contracts") == n; });
+  }
+
+  std::vector<OrnaSubscription*> subscriptions_;
+};
+
+TEST_F(SubscriptionTest, ScheduledPropertyIsPushedOncePerFrame) {
+  const int frameBytes = 50000;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "25", "--frame-bytes", std::to_string(frameBytes)};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0);
+  ASSERT_NE(nullptr, s);
+  std::vector<Delivery> d = Take(s, 12);
+  ASSERT_EQ(12u, d.size());
+  ExpectEachFrameOnceInOrder(d, frameBytes);
+  // Pushed as frames are made (11 periods of 40 ms), not as fast as possible.
+  EXPECT_GT(Span(d), 0.2);
+}
+
+// A contract that also has an interval reads the property between frames; those reads
+// answer 516 and must send nothing.
+TEST_F(SubscriptionTest, AlreadySentAnswersAreNotDelivered) {
+  const int frameBytes = 4096;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "10", "--frame-bytes", std::to_string(frameBytes),
+                  "--min-polling", "20"};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 25);
+  ASSERT_NE(nullptr, s);
+  std::vector<Delivery> d = Take(s, 8);
+  ASSERT_EQ(8u, d.size());
+  ExpectEachFrameOnceInOrder(d, frameBytes);
+  EXPECT_GT(Span(d), 0.35) << "7 frame periods of 100 ms went by faster";
+}
+
+TEST_F(SubscriptionTest, IntervalContractIsReadAtItsInterval) {
+  TestServerProcess* server = StartServer();
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
+  ASSERT_NE(nullptr, s);
+  std::vector<Delivery> d = Take(s, 11);
+  ASSERT_EQ(11u, d.size());
+  EXPECT_EQ(d.size(), FirstSequenceGap(d));
+  for (size_t i = 1; i < d.size(); ++i) EXPECT_GT(d[i].value, d[i - 1].value);
+  // Ten intervals of 100 ms.
+  EXPECT_GT(Span(d), 0.5);
+  EXPECT_LT(Span(d), 3.0);
+}
+
+TEST_F(SubscriptionTest, IntervalIsRaisedToMinPollingRate) {
+  TestServerOptions options;
+  options.args = {"--min-polling", "200"};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 10);
+  ASSERT_NE(nullptr, s);
+  std::vector<Delivery> d = Take(s, 6);
+  ASSERT_EQ(6u, d.size());
+  // Five intervals of at least 200 ms, not 10 ms.
+  EXPECT_GT(Span(d), 0.8);
+}
+
+TEST_F(SubscriptionTest, IdenticalSubscribersShareOneContract) {
+  TestServerProcess* server = StartServer();
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* a = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
+  ASSERT_NE(nullptr, a);
+  ASSERT_EQ(3u, Take(a, 3).size());
+  OrnaSubscription* b = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
+
+  // Every read of the shared contract reaches both: same sequence, same value.
+  std::vector<Delivery> fromB = Take(b, 5);
+  ASSERT_EQ(5u, fromB.size());
+  std::map<uint32_t, int32_t> seenByA;
+  for (int i = 0; i < 40 && seenByA.count(fromB.back().sequence) == 0; ++i) {
+    std::vector<Delivery> one = Take(a, 1);
+    if (one.empty()) break;
+    seenByA[one[0].sequence] = one[0].value;
+  }
+  for (const Delivery& d : fromB) {
+    ASSERT_EQ(1u, seenByA.count(d.sequence)) << "A missed delivery " << d.sequence;
+    EXPECT_EQ(seenByA[d.sequence], d.value) << "delivery " << d.sequence;
+  }
+
+  // Another interval is another contract.
+  OrnaSubscription* c = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 200);
+  ASSERT_NE(nullptr, c);
+  EXPECT_EQ(2, DescribedNumber(*server, "contracts"));
+
+  // The shared contract lives on with one subscriber left, and ends with the last.
+  Unsubscribe(c);
+  Unsubscribe(a);
+  EXPECT_TRUE(ContractsBecome(*server, 1));
+  EXPECT_EQ(2u, Take(b, 2).size());
+  Unsubscribe(b);
+  EXPECT_TRUE(ContractsBecome(*server, 0));
+}
+
+TEST_F(SubscriptionTest, ContractsAreCappedAtMaxNumContracts) {
+  TestServerOptions options;
+  options.args = {"--max-contracts", "2"};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* first = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
+  OrnaSubscription* second = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 200);
+  ASSERT_NE(nullptr, first);
+  ASSERT_NE(nullptr, second);
+  int result = 0;
+  EXPECT_EQ(nullptr, Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 300, &result));
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, result);
+  // Joining an existing contract needs no new one.
+  EXPECT_NE(nullptr, Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100, &result));
+  EXPECT_EQ(ORNA_OK, result);
+  EXPECT_EQ(2, DescribedNumber(*server, "contracts"));
+  // A contract that ended makes room.
+  Unsubscribe(second);
+  ASSERT_TRUE(ContractsBecome(*server, 1));
+  EXPECT_NE(nullptr, Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 300, &result));
+  EXPECT_EQ(ORNA_OK, result);
+}
+
+// A subscriber whose connection went without unsubscribing: its contract ends once
+// the lease has run out (here the property is never read again, so only the lease can
+// end it).
+TEST_F(SubscriptionTest, AbandonedSubscriptionExpires) {
+  TestServerOptions options;
+  options.environment = {{"ORNA_CONTRACT_LEASE_MS", "300"}};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  RawDealer raw(server->Endpoint());
+  ASSERT_TRUE(raw.Send({EncodedRequest(MakeRequest(orna_wire::kSubscribe, "Dev", "Int",
+                                                   ORNA_FMT_INT32, 1, 77))}));
+  orna_wire::ReplyHeader ack;
+  ASSERT_TRUE(raw.ReceiveReply(&ack, kCallTimeoutMs));
+  EXPECT_EQ(orna_wire::kSubscribe, ack.kind);
+  EXPECT_EQ(77u, ack.id);
+  EXPECT_EQ(ORNA_OK, ack.result);
+  EXPECT_EQ(300u, ack.aux2) << "lease announced to the client";
+  EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
+  raw.Close();
+  EXPECT_TRUE(ContractsBecome(*server, 0));
+}
+
+TEST_F(SubscriptionTest, RenewingSubscriberOutlivesTheLease) {
+  TestServerOptions options;
+  options.environment = {{"ORNA_CONTRACT_LEASE_MS", "300"}};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
+  ASSERT_NE(nullptr, s);
+  // Fifteen intervals, five leases: a contract that lapsed and was made anew would
+  // start its sequence again.
+  std::vector<Delivery> d = Take(s, 16);
+  ASSERT_EQ(16u, d.size());
+  EXPECT_EQ(d.size(), FirstSequenceGap(d));
+  EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
+}
+
+// Two subscribers of one contract, one of which never reads: the other still gets
+// every frame at the frame rate, and the server drops (and counts) what the slow one
+// can't take.
+TEST_F(SubscriptionTest, SlowSubscriberDoesNotDelayTheOthers) {
+  const int frameBytes = 200000;
+  const double hz = 50;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "50", "--frame-bytes", std::to_string(frameBytes)};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* fast = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0);
+  ASSERT_NE(nullptr, fast);
+  RawDealer::Options tiny;
+  tiny.receiveHwm = 1;
+  tiny.receiveBuffer = 65536;
+  RawDealer slow(server->Endpoint(), tiny);
+  ASSERT_TRUE(slow.Send({EncodedRequest(MakeRequest(orna_wire::kSubscribe, "Dev", "Frame.Sched",
+                                                    ORNA_FMT_IMAGE, frameBytes, 1))}));
+  ASSERT_TRUE(WaitUntil(5000, [&] { return DescribedNumber(*server, "contracts") == 1; }));
+
+  std::vector<Delivery> d;
+  long dropped = 0;
+  Clock::time_point start = Clock::now(), nextLook = start;
+  while (SecondsSince(start) < 8.0 && (SecondsSince(start) < 3.0 || dropped <= 0)) {
+    std::vector<Delivery> one = Take(fast, 1);
+    ASSERT_EQ(1u, one.size()) << "the fast subscriber stalled after " << d.size();
+    d.push_back(one[0]);
+    if (Clock::now() >= nextLook) {
+      dropped = DescribedNumber(*server, "dropped");
+      nextLook = Clock::now() + std::chrono::milliseconds(250);
+    }
+  }
+  EXPECT_GT(dropped, 0) << "nothing was dropped for the subscriber that never reads";
+  EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
+  ExpectEachFrameOnceInOrder(d, frameBytes);
+  double rate = (double)(d.size() - 1) / Span(d);
+  EXPECT_GT(rate, 0.4 * hz) << d.size() << " frames in " << Span(d) << " s";
+}
+
+}  // namespace
