@@ -1,0 +1,39 @@
+#include "server/module_context.h"
+
+#include <atomic>
+
+#include "app/globals.h"
+#include "app/sys.h"
+#include "config/settings_keys.h"
+#include "server/module_testing.h"
+
+namespace {
+
+// Set only by tests, while nothing else runs; atomic so that a reader on another
+// thread never sees a torn pointer.
+std::atomic<HardwareControl*> gSourceOverride{nullptr};
+std::atomic<ModuleClock> gClockOverride{nullptr};
+
+}  // namespace
+
+HardwareControl& ModuleFrameSource() {
+  HardwareControl* source = gSourceOverride.load();
+  return source != nullptr ? *source : FrameSource;
+}
+
+const char* ModuleName() {
+  return AppSettings.GetString(kSectionOrnaServerSettings, kKeyEquipmentModuleName, "");
+}
+
+void ModuleTimeNow(int64_t* seconds, int32_t* milliseconds) {
+  ModuleClock clock = gClockOverride.load();
+  if (clock != nullptr) {
+    clock(seconds, milliseconds);
+    return;
+  }
+  SysTimeNow(seconds, milliseconds);
+}
+
+void SetModuleFrameSourceForTesting(HardwareControl* source) { gSourceOverride.store(source); }
+
+void SetModuleClockForTesting(ModuleClock clock) { gClockOverride.store(clock); }

@@ -1,0 +1,77 @@
+// OnNewFrameNotify: the frame source's grab thread announces every filled slot here.
+// The slot becomes CurrentFrame under EqmOrFrameNotify, and the library is asked to
+// push Frame.Sched and Header.Sched to their subscribers.
+#include <cstring>
+
+#include "app/log.h"
+#include "app/process_state.h"
+#include "server/current_frame.h"
+#include "server/equipment_module.h"
+#include "server/module_context.h"
+
+namespace {
+
+// Offsets of the capture time in the FrameHeader.
+constexpr size_t kTimeSecondsOffset = 16;
+constexpr size_t kTimeMicrosecondsOffset = 20;
+
+uint32_t ReadWord(const uint8_t* at) {
+  uint32_t value;
+  memcpy(&value, at, sizeof value);
+  return value;
+}
+
+// An announcement the module can serve: a slot of BaseBuffer and a length between the
+// bare prefix and a full slot.
+bool AnnouncementFits(int32_t slotIndex, uint32_t length) {
+  return slotIndex >= 0 && static_cast<uint32_t>(slotIndex) < kFrameSlotCount &&
+         length >= static_cast<uint32_t>(ORNA_FRAME_PREFIX_SIZE) && length <= kFrameSlotSize;
+}
+
+}  // namespace
+
+void OnNewFrameNotify(int32_t slotIndex, uint32_t length, double timeStamp) {
+  uint8_t* base = BaseBuffer.load();
+  if (base == nullptr || !AnnouncementFits(slotIndex, length)) {
+    ++ErrorCount;
+    DoLog("WW: OnNewFrameNotify(): frame in slot %d with length %u ignored", slotIndex, length);
+    return;
+  }
+  // The slot the grab thread fills next must not be refilled while the main thread
+  // still copies pixels out of it; whatever happens below, wait for that before return.
+  const uint8_t* nextSlot = base + ((static_cast<uint32_t>(slotIndex) + 1) % kFrameSlotCount) *
+                                       kFrameSlotSize;
+
+  SysSemaphore* semaphore = EqmOrFrameNotify.load();
+  if (semaphore == nullptr || !SysWaitSemaphore(semaphore, 0)) {
+    ++ErrorCount;
+    DoLog("WW: ORNA Server EqmOrFrameNotify Wait error in OnNewFrameNotify()");
+    WaitUntilSlotUnpinned(nextSlot);
+    return;
+  }
+  const char* module = ModuleName();
+  const uint8_t* slot = base + static_cast<uint32_t>(slotIndex) * kFrameSlotSize;
+  CurrentFrame.slot = slot;
+  CurrentFrame.length = length;
+  CurrentFrame.timeStamp = timeStamp;
+  CurrentFrame.captureSeconds = ReadWord(slot + kTimeSecondsOffset);
+  CurrentFrame.captureMicroseconds = ReadWord(slot + kTimeMicrosecondsOffset);
+  CurrentFrame.frameSent = false;
+  CurrentFrame.headerSent = false;
+  if (!SysReleaseSemaphore(semaphore)) {
+    ++ErrorCount;
+    DoLog("WW: ORNA Server EqmOrFrameNotify Release error in OnNewFrameNotify()");
+  }
+
+  int r = _SystemScheduleProperty(module, "Frame.Sched");
+  if (r != 0) {
+    ++ErrorCount;
+    DoLog("WW: _SystemScheduleProperty FRAME bad return code in OnNewFrameNotify(): %d", r);
+  }
+  r = _SystemScheduleProperty(module, "Header.Sched");
+  if (r != 0) {
+    ++ErrorCount;
+    DoLog("WW: _SystemScheduleProperty HEADER bad return code in OnNewFrameNotify(): %d", r);
+  }
+  WaitUntilSlotUnpinned(nextSlot);
+}

@@ -1,0 +1,67 @@
+#include "server/registration.h"
+
+#include "app/lifecycle.h"
+#include "app/log.h"
+#include "server/current_frame.h"
+#include "server/module_context.h"
+#include "server/orna_api.h"
+#include "server/query_records.h"
+
+namespace {
+
+// The largest property-record count the library reads from one answer of the query
+// function: the longest device run.
+constexpr int kMaxQueryRecords = 6;
+
+}  // namespace
+
+int RegisterProperty(const PropertyDefinition& definition) {
+  int result = RegisterPropertyEx(ModuleName(), definition.name, definition.outSize,
+                                  definition.outFormat,
+                                  static_cast<unsigned char>(definition.access & 0xff),
+                                  definition.description, definition.id);
+  if (result < 0) {
+    // The code as a positive number; INT_MIN has no positive twin and is shown as is.
+    long long code = -static_cast<long long>(result);
+    DoLog("Can't register property: <%s> (err=%lld)\n", definition.name, code);
+    return 0;
+  }
+  return result;
+}
+
+bool RegisterAllProperties() {
+  const DeviceNumber devices[] = {kDeviceServer, kDeviceSource, kDeviceOutput,
+                                  kDeviceHardwareControl};
+  bool withHardware = ModuleFrameSource().HasHardwareDevice();
+  for (DeviceNumber device : devices) {
+    if (device == kDeviceHardwareControl && !withHardware) break;
+    DeviceRun run = RunOfDevice(device);
+    for (size_t i = run.first; i < run.first + run.count; ++i) {
+      if (RegisterProperty(PropertyTable[i]) == 0) return false;
+    }
+  }
+  DoLog("Registered all properties successful.");
+  return true;
+}
+
+void EquipmentModuleInit() {
+  bool withHardware = ModuleFrameSource().HasHardwareDevice();
+  FillAllQueryRecords(withHardware);
+
+  if (RegisterXPropertyQueryFunction(ModuleName(), QueryDeviceProperties, kMaxQueryRecords) != 0) {
+    ExitApplication(kExitQueryRegistration);
+    return;
+  }
+  int devices = withHardware ? kDeviceCount : kDeviceCount - 1;
+  for (int number = 0; number < devices; ++number) {
+    if (RegisterDeviceName(ModuleName(), kDeviceNames[number], number) != 0) {
+      ExitApplication(kExitDeviceRegistration);
+      return;
+    }
+  }
+  if (!RegisterAllProperties()) {
+    ExitApplication(kExitPropertyRegistration);
+    return;
+  }
+  ClearCurrentFrame();
+}
