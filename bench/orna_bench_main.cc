@@ -1,0 +1,235 @@
+// orna_bench: speed of the ORNA library stand-in on loopback, each figure printed
+// beside the limit it is compared with and a PASS/FAIL word per target.
+//
+//   orna_bench [--seconds S] [--calls N] [--only 1|2]
+//
+//   --seconds S  length of each measured throughput window (default 3)
+//   --calls N    measured calls of the round-trip test (default 20000)
+//   --only K     run section K alone (1: calls, 2: frame push)
+//
+// It starts the benchmark server as a child process (this program with --serve; the
+// library keeps one server per process) on a free loopback port with a private names
+// directory, runs the clients in this process, and stops the server at the end.
+//   1. Call round trip: OrnaCall of an int32 property; median and 99th percentile.
+//      Target: median under 100 us.
+//   2. Frame push: subscribers (interval 0) of a scheduled frame property, 1 and 4 at a
+//      time, frames of 307,200 and 6,291,456 pixel bytes; frames/s and MB/s each
+//      subscriber receives, beside raw ZeroMQ over tcp loopback with the same message
+//      sizes. Targets: 1 subscriber gets at least 80% of raw ZeroMQ; the server makes
+//      one pixel copy per frame read whatever the number of subscribers (its own
+//      pixelCopies counter).
+// The program always exits 0; it is not part of the test suite.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bench_server.h"
+#include "bench/frame_push.h"
+#include "bench/machine_load.h"
+#include "bench/raw_zmq_baseline.h"
+#include "bench/server_process.h"
+#include "bench/stats.h"
+#include "orna/orna_client.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The frame server's per-client queue: _SystemAssignBufferSpace(524288, 64000).
+constexpr int kQueueDepth = 524288 / 64000;
+// Sizes on the wire: a reply header of the library's protocol, a call's request header.
+constexpr size_t kReplyHeaderBytes = 96;
+constexpr size_t kRequestHeaderBytes = 160;
+
+int passed = 0, failed = 0;
+
+// What other programs took of the machine while a measurement ran; printed beside it
+// because on 2 cores any other busy process changes the figures.
+void PrintOtherLoad(const bench::CpuSample& before, pid_t server) {
+  double share = bench::OtherLoad(before, bench::SampleCpu(server));
+  printf("      other processes used %.0f%% of the machine meanwhile%s\n", share * 100.0,
+         share > 0.05 ? ": figures disturbed, run again on a quiet machine" : "");
+}
+
+const char* Judge(bool met) {
+  ++(met ? passed : failed);
+  return bench::Verdict(met);
+}
+
+const char* Arg(int argc, char** argv, const char* name, const char* fallback) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (strcmp(argv[i], name) == 0) return argv[i + 1];
+  return fallback;
+}
+
+void CallRoundTrip(int calls, pid_t server) {
+  const int warmup = 2000;
+  printf("\n== 1. Call round trip: OrnaCall of int32 property Int on loopback, %d calls after %d warm-up ==\n",
+         calls, warmup);
+  OrnaRequest request;
+  request.outFormat = ORNA_FMT_INT32;
+  request.outCount = 1;
+  OrnaReply reply;
+  std::vector<double> us;
+  us.reserve((size_t)calls);
+  int errors = 0;
+  bench::CpuSample load = bench::SampleCpu(server);
+  for (int i = 0; i < warmup + calls && errors < 10; ++i) {
+    auto t0 = Clock::now();
+    int r = OrnaCall(bench::kDeviceAddress, "Int", request, &reply, 2000);
+    auto t1 = Clock::now();
+    if (r != ORNA_OK) ++errors;
+    else if (i >= warmup) us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+  }
+  if (us.empty()) {
+    printf("  no call succeeded (%d errors)                         limit median < 100 us   %s\n", errors,
+           Judge(false));
+    return;
+  }
+  double mean = bench::Mean(us);
+  double median = bench::Percentile(us, 50), p99 = bench::Percentile(us, 99);
+  printf("  median        %8.1f us                              limit < 100 us   %s\n", median,
+         Judge(median < 100.0));
+  printf("  99th pct      %8.1f us   (mean %.1f, min %.1f, max %.1f; %zu calls, %d errors)\n", p99, mean,
+         us.front(), us.back(), us.size(), errors);
+  PrintOtherLoad(load, server);
+
+  std::vector<double> raw;
+  load = bench::SampleCpu(server);
+  if (bench::MeasureRawRoundTrip(kRequestHeaderBytes, kReplyHeaderBytes, calls, warmup, &raw)) {
+    double rawMedian = bench::Percentile(raw, 50), rawP99 = bench::Percentile(raw, 99);
+    printf("  reference: raw ZeroMQ DEALER/ROUTER, same message sizes: median %.1f us, 99th pct %.1f us\n",
+           rawMedian, rawP99);
+    PrintOtherLoad(load, server);
+  } else {
+    printf("  reference: raw ZeroMQ round trip failed\n");
+  }
+}
+
+void PrintServer(const bench::PushFigures& f) {
+  const bench::ServerCounters& s = f.server;
+  printf("      server over the case: frames read %llu, pixel copies %llu, deliveries %llu, dropped %llu%s\n",
+         (unsigned long long)s.framesRead, (unsigned long long)s.pixelCopies,
+         (unsigned long long)s.deliveries, (unsigned long long)s.dropped,
+         f.contractsEnded ? "" : " (contract still open at the last reading)");
+}
+
+// Pixel copies per frame read must be 1; per delivery (a frame handed to one
+// subscriber) it shows whether subscribers share the copy.
+void PrintCopies(const bench::PushFigures& f, int subscribers, bool judged) {
+  const bench::ServerCounters& s = f.server;
+  double perRead = s.framesRead > 0 ? (double)s.pixelCopies / (double)s.framesRead : 0.0;
+  double perDelivery = s.deliveries > 0 ? (double)s.pixelCopies / (double)s.deliveries : 0.0;
+  bool met = s.framesRead > 0 && s.pixelCopies == s.framesRead;
+  printf("      pixel copies per frame read %.3f", perRead);
+  if (judged) printf("                 limit = 1        %s", Judge(met));
+  printf("\n      pixel copies per delivery (a frame handed to one subscriber) %.3f;"
+         " deliveries per frame read %.2f of %d\n",
+         perDelivery, s.framesRead > 0 ? (double)s.deliveries / (double)s.framesRead : 0.0, subscribers);
+}
+
+void FramePush(int frameBytes, double seconds) {
+  size_t message = (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)frameBytes;
+  printf("\n== 2. Frame push: Frame.Sched, format 567, interval 0; %d pixel bytes (%zu-byte frames), %.1f s per case ==\n",
+         frameBytes, message, seconds);
+  bench::ServerProcess server;
+  std::string error;
+  if (!bench::StartServer(frameBytes, 120, &server, &error)) {
+    printf("  server: %s                                   %s\n", error.c_str(), Judge(false));
+    return;
+  }
+  bench::CpuSample load = bench::SampleCpu(server.pid);
+  bench::RawThroughput raw = bench::MeasureRawThroughput(kReplyHeaderBytes, message, kQueueDepth, seconds);
+  if (raw.ok)
+    printf("  raw ZeroMQ PUSH->PULL, 1 receiver, [%zu][%zu] bytes, send queue %d: %8.1f msg/s %8.1f MB/s\n",
+           kReplyHeaderBytes, message, kQueueDepth, raw.messagesPerSecond, raw.megabytesPerSecond);
+  else
+    printf("  raw ZeroMQ baseline failed\n");
+  PrintOtherLoad(load, server.pid);
+
+  for (int subscribers : {1, 4}) {
+    load = bench::SampleCpu(server.pid);
+    bench::PushFigures f = bench::MeasureFramePush(frameBytes, subscribers, seconds);
+    printf("  %d subscriber%s:\n", subscribers, subscribers > 1 ? "s" : "");
+    if (!f.ok) {
+      printf("      %s                                       %s\n", f.error.c_str(), Judge(false));
+      continue;
+    }
+    double total = 0.0, totalFrames = 0.0;
+    for (size_t i = 0; i < f.subscribers.size(); ++i) {
+      const bench::SubscriberFigures& s = f.subscribers[i];
+      total += s.megabytesPerSecond;
+      totalFrames += s.framesPerSecond;
+      printf("      subscriber %zu: %8.1f frames/s %8.1f MB/s (%llu frames, %llu missed)", i + 1,
+             s.framesPerSecond, s.megabytesPerSecond, (unsigned long long)s.frames,
+             (unsigned long long)s.missed);
+      if (subscribers == 1 && raw.ok) {
+        double share = s.megabytesPerSecond / raw.megabytesPerSecond;
+        printf("\n        = %.1f%% of raw ZeroMQ (%.1f MB/s)            limit >= 80%%    %s", share * 100.0,
+               raw.megabytesPerSecond, Judge(share >= 0.8));
+      }
+      printf("\n");
+    }
+    if (subscribers > 1) {
+      printf("      together:     %8.1f frames/s %8.1f MB/s (raw ZeroMQ to 1 receiver: %.1f MB/s)\n",
+             totalFrames, total, raw.megabytesPerSecond);
+      printf("      note: %d subscriber threads and their I/O thread share the 2 cores with the server's\n"
+             "      main, I/O and producer threads\n", subscribers);
+    }
+    PrintServer(f);
+    PrintCopies(f, subscribers, subscribers > 1);
+    PrintOtherLoad(load, server.pid);
+  }
+  bench::StopServer(&server);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && strcmp(argv[1], "--serve") == 0) return bench::RunBenchServer(argc, argv);
+
+  double seconds = atof(Arg(argc, argv, "--seconds", "3"));
+  int calls = atoi(Arg(argc, argv, "--calls", "20000"));
+  if (seconds <= 0.0 || seconds > 60.0) seconds = 3.0;
+  if (calls <= 0 || calls > 10000000) calls = 20000;
+  int only = atoi(Arg(argc, argv, "--only", "0"));
+
+  // A private names directory, so that only our server is found.
+  char names[] = "/tmp/orna-bench-XXXXXX";
+  if (mkdtemp(names) == nullptr) {
+    printf("orna_bench: cannot make a names directory\n");
+    return 0;
+  }
+  setenv("ORNA_NAMES_DIR", names, 1);
+
+  printf("ORNA library benchmark: server in a child process on 127.0.0.1, clients in this process;\n"
+         "%ld cores online. Server tuning as the frame server's: work area 6301456, packet MTU 64000,\n"
+         "buffer space 524288/64000 (%d messages per client queue), MaxNumContracts 1000, MinPollingRate 50.\n",
+         sysconf(_SC_NPROCESSORS_ONLN), kQueueDepth);
+
+  if (only == 0 || only == 1) {
+    bench::ServerProcess server;
+    std::string error;
+    if (bench::StartServer(307200, 120, &server, &error)) {
+      CallRoundTrip(calls, server.pid);
+      bench::StopServer(&server);
+    } else {
+      printf("\n== 1. Call round trip ==\n  server: %s   %s\n", error.c_str(), Judge(false));
+    }
+  }
+  if (only == 0 || only == 2) {
+    FramePush(307200, seconds);
+    FramePush(6291456, seconds);
+  }
+
+  printf("\n%d target%s met, %d missed\n", passed, passed == 1 ? "" : "s", failed);
+  std::error_code ignored;
+  std::filesystem::remove_all(names, ignored);
+  return 0;
+}
