@@ -1,9 +1,23 @@
-// The configuration fetch: asks the video service for this server's settings file at
-// start-up and at every restart.
+// The configuration fetch: asks the video service (remote call GetCfgForSrvID on
+// "/<context>/<server>/MPServer" of OrnaVideoService) for this server's settings file,
+// by the server's OrnaServerSettings/ID, at start-up and at every restart. A file that
+// comes back replaces settings.xml, is validated and is loaded; the call's result 700
+// is the service's "Stay Quiet".
 //
-// Threading: main thread, while the frame source is stopped.
+// A received file that fails the validation or does not load ends the process with
+// exit code 1, after the previous settings.xml has been put back, so that the next
+// start finds a usable file. A failed call changes nothing.
+//
+// Threading: main thread, while the frame source is stopped (the settings object is
+// replaced, and the receive buffer is one static buffer).
 #pragma once
 
-// True exactly when the video service answered "Stay Quiet". May end the process
-// with exit code 1 when a received settings file is unusable.
+class CIniExWrap;
+
+// The fetch into AppSettings. True exactly when the video service answered
+// "Stay Quiet".
 bool FetchVideoServiceConfig();
+
+// The same with the settings object given: it supplies the addresses and is reset and
+// reopened on settings.xml when a file came. Tests pass their own.
+bool FetchVideoServiceConfigInto(CIniExWrap& settings);
