@@ -1,7 +1,19 @@
 #include "app/background_task.h"
 
+#include "app/dead_man_circuit.h"
 #include "app/globals.h"
+#include "app/restart_cycle.h"
 
-// The dead-man heartbeat and the restart cycle are not built into this server yet;
-// the frame source's periodic hook runs on every call.
-void EquipmentBackgroundTask() { FrameSource.OnBackgroundCycle(); }
+namespace {
+
+DeadManCircuit gDeadManCircuit;  // main thread only (the library's background calls)
+
+}  // namespace
+
+void RunBackgroundTask(HardwareControl& source, CIniExWrap& settings, DeadManCircuit* circuit) {
+  RunDeadManCircuit(circuit, settings);
+  RunRestartCycle(source, settings);
+  source.OnBackgroundCycle();
+}
+
+void EquipmentBackgroundTask() { RunBackgroundTask(FrameSource, AppSettings, &gDeadManCircuit); }

@@ -29,15 +29,18 @@ void RefuseCommandLine() {
 
 }  // namespace
 
-bool QuitPreviousInstance() {
+bool QuitPreviousInstance() { return QuitPreviousInstanceUsing(AppSettings); }
+
+bool QuitPreviousInstanceUsing(const CIniExWrap& settings) {
   char context[kContextLimit + 1];
   char serverName[kServerNameLimit + 1];
-  CopyCut(context, AppSettings.GetString(kSectionOrnaServerSettings, kKeyContext, ""), kContextLimit);
-  CopyCut(serverName, AppSettings.GetString(kSectionOrnaServerSettings, kKeyServerName, ""),
+  CopyCut(context, settings.GetString(kSectionOrnaServerSettings, kKeyContext, ""), kContextLimit);
+  CopyCut(serverName, settings.GetString(kSectionOrnaServerSettings, kKeyServerName, ""),
           kServerNameLimit);
   char address[2 + kContextLimit + kServerNameLimit + sizeof "/Server"];
   snprintf(address, sizeof address, "/%s/%s/Server", context, serverName);
 
+  // 14, format 515 and access 2 are what the library expects of SRVEXIT.
   int32_t value = 14;
   DataObject input{};
   input.count = 1;

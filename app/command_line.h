@@ -9,6 +9,11 @@
 // with 11 (not recognised), 12 (the running instance quit) or 13 (it did not).
 void ParseCommandLine(int argc, char** argv);
 
-// Asks the instance registered under this server's context and server name to quit
-// (SRVEXIT on its Server device); true when it accepted.
+class CIniExWrap;
+
+// Asks the instance registered under this server's context and server name (of
+// AppSettings) to quit (SRVEXIT on its Server device); true when it accepted.
 bool QuitPreviousInstance();
+
+// The same with the names taken from settings; tests pass their own.
+bool QuitPreviousInstanceUsing(const CIniExWrap& settings);
