@@ -1,0 +1,131 @@
+#include "tests/server/module_fixture.h"
+
+#include <cstring>
+
+#include "app/globals.h"
+#include "app/log.h"
+#include "app/process_state.h"
+#include "app/sys.h"
+#include "server/current_frame.h"
+#include "server/equipment_module.h"
+#include "server/module_testing.h"
+#include "tests/fakes/orna_fake.h"
+
+namespace {
+
+FakeExecutableDir* gDir = nullptr;
+
+class ModuleEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    gDir = new FakeExecutableDir;
+    // AppSettings learnt the executable's directory when it was constructed, before
+    // the directory above existed: construct it again now.
+    AppSettings.~CIniExWrap();
+    new (&AppSettings) CIniExWrap();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+  }
+  void TearDown() override {
+    AppSettings.Reset();
+    delete gDir;
+    gDir = nullptr;
+  }
+};
+
+const ::testing::Environment* const gEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
+
+}  // namespace
+
+uint8_t* SlotAddress(int32_t slotIndex) {
+  return BaseBuffer.load() + static_cast<size_t>(slotIndex) * kFrameSlotSize;
+}
+
+uint32_t WordAt(const void* buffer, size_t offset) {
+  uint32_t value;
+  memcpy(&value, static_cast<const uint8_t*>(buffer) + offset, sizeof value);
+  return value;
+}
+
+namespace {
+
+void PutWord(uint8_t* at, uint32_t value) { memcpy(at, &value, sizeof value); }
+
+}  // namespace
+
+uint32_t WriteFrame(int32_t slotIndex, uint32_t frameNumber, uint32_t pixelCount,
+                    uint32_t captureSeconds, uint32_t captureMilliseconds) {
+  uint8_t* slot = SlotAddress(slotIndex);
+  memset(slot, 0, 196);
+  memcpy(slot, "QDR3", 4);
+  PutWord(slot + 12, 188 + pixelCount);
+  PutWord(slot + 16, captureSeconds);
+  PutWord(slot + 20, captureMilliseconds * 1000);
+  PutWord(slot + 136, frameNumber);
+  PutWord(slot + 184, pixelCount);
+  PutWord(slot + 188, pixelCount);
+  PutWord(slot + 192, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot + 196)));
+  memset(slot + 196, static_cast<int>(frameNumber & 0xff), pixelCount);
+  return pixelCount + 196;
+}
+
+Output::Output(short format, int32_t count, size_t bytes) : buffer(bytes, 0xee) {
+  object.format = format;
+  object.count = count;
+  object.data = buffer.data();
+}
+
+std::string Output::Text() const {
+  size_t n = strnlen(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+  return std::string(reinterpret_cast<const char*>(buffer.data()), n);
+}
+
+int32_t Output::Long() const { return static_cast<int32_t>(WordAt(buffer.data(), 0)); }
+
+LongInput::LongInput(int32_t v) : value(v) {
+  object.format = ORNA_FMT_INT32;
+  object.count = 1;
+  object.data = &value;
+}
+
+void ModuleTest::SetUp() {
+  OrnaFakeReset();
+  // Lines go to the library log only (the fake keeps them): a log file would tie the
+  // process to the first test's directory and count failed writes as errors.
+  SetLogSinks(false, false, false, true);
+  UseSettings(ValidSettings());
+  ErrorCount.store(0);
+  StayQuiet = false;
+  SourceFailed = false;
+  RestartRequested = false;
+  EqmOrFrameNotify.store(SysCreateSemaphore(1, 1));
+  BaseBuffer.store(new uint8_t[kBaseBufferSize]());
+  SetModuleFrameSourceForTesting(&source_);
+  ClearCurrentFrame();
+}
+
+void ModuleTest::TearDown() {
+  SetModuleFrameSourceForTesting(nullptr);
+  SetModuleClockForTesting(nullptr);
+  ClearCurrentFrame();
+  SysCloseSemaphore(EqmOrFrameNotify.exchange(nullptr));
+  delete[] BaseBuffer.exchange(nullptr);
+  AppSettings.Reset();
+}
+
+void ModuleTest::UseSettings(const std::vector<SettingsEntry>& entries) {
+  ASSERT_TRUE(gDir->Write("settings.xml", SettingsXml(entries)));
+  ASSERT_TRUE(AppSettings.Open("settings.xml", false, false, false));
+}
+
+int ModuleTest::Read(const char* device, const char* property, Output* out, short access) {
+  return EquipmentFunctionHVX(device, property, out != nullptr ? &out->object : nullptr,
+                              nullptr, access);
+}
+
+std::vector<std::string> ModuleTest::Completions() const {
+  std::vector<std::string> texts;
+  for (const OrnaFakeCall& call : OrnaFakeCallsOf("SetEqmCompletion"))
+    texts.push_back(call.arguments.at(1));
+  return texts;
+}
