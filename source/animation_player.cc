@@ -1,20 +1,57 @@
 #include "source/animation_player.h"
 
+#include <cstdio>
+
+#include "app/log.h"
+#include "app/sys.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
+#include "source/frame_slot.h"
 #include "source/hardware_type.h"
 
 namespace {
 
 constexpr uint32_t kMaxEffectiveBitsPerPixel = 8;
+constexpr uint32_t kDeinitializePollMs = 100;
+
+int32_t HardwareErrorOfLoad(AnimationLoadStatus status) {
+  switch (status) {
+    case AnimationLoadStatus::kLoaded:
+      return kHardwareErrorUnknown;
+    case AnimationLoadStatus::kOpenFailed:
+    case AnimationLoadStatus::kReadFailed:
+      return kHardwareErrorFileOpen;
+    case AnimationLoadStatus::kTooShort:
+      return kHardwareErrorFileTooShort;
+    case AnimationLoadStatus::kFrameCountOutOfRange:
+      return kHardwareErrorFrameCount;
+    case AnimationLoadStatus::kFrameTooLarge:
+      return kHardwareErrorFrameTooLarge;
+    case AnimationLoadStatus::kTableAllocationFailed:
+      return kHardwareErrorTableAllocation;
+    case AnimationLoadStatus::kFrameAllocationFailed:
+      return kHardwareErrorFrameAllocation;
+  }
+  return kHardwareErrorUnknown;
+}
 
 }  // namespace
 
 AnimationPlayer::~AnimationPlayer() { Deinitialize(); }
 
-bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback /*callback*/,
-                                 uint8_t* /*baseBuffer*/, int32_t /*slotCount*/) {
+bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback callback,
+                                 uint8_t* baseBuffer, int32_t slotCount) {
   if (initialized_) return false;  // a running source is left as it is, error code too
+  if (baseBuffer == nullptr || slotCount < 1) {
+    errorCode_ = kHardwareErrorConfiguration;
+    return false;
+  }
+  baseBuffer_ = baseBuffer;
+  slotCount_ = static_cast<uint32_t>(slotCount);
+  // The path is formed before the checks, so that it names the file even when a
+  // check refuses to start.
+  std::snprintf(animationPath_, sizeof animationPath_, "%s",
+                PathBesideExecutable(settings.GetString(kSectionHardware, kKeyAnimationFile, "")));
   // Compared unsigned, so that every negative value is refused as well.
   uint32_t effectiveBits =
       static_cast<uint32_t>(settings.GetInt(kSectionHardware, kKeyEffectiveBitsPerPixel, 0));
@@ -22,13 +59,61 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback /*
     errorCode_ = kHardwareErrorConfiguration;
     return false;
   }
-  errorCode_ = kHardwareErrorNoPlayback;
+  frameRateLimit_ =
+      FrameRateLimitFromSetting(settings.GetReal(kSectionHardware, kKeyLimitFramerate, 0.0));
+  if (!LoadAnimation()) return false;
+  frameLength_ = static_cast<uint32_t>(animation_.layout.frameLength);
+  PrepareHeaderTemplate(settings);
+  callback_ = callback;
+  ResetFrameTimeHistory(&frameTimeHistory_);
+
+  initialized_ = true;
+  stopRequested_.store(false);
+  grabThread_ = SysCreateThread(&AnimationPlayer::GrabThreadMain, this);
+  if (grabThread_ == nullptr) {
+    initialized_ = false;
+    stopRequested_.store(true);
+    FreeAnimation(&animation_);
+    errorCode_ = kHardwareErrorThreadCreation;
+    return false;
+  }
+  return true;
+}
+
+bool AnimationPlayer::LoadAnimation() {
+  AnimationLoadStatus status =
+      LoadAnimationFile(animationPath_, kSlotPixelCapacity, &animation_, nullptr);
+  if (status == AnimationLoadStatus::kLoaded) return true;
+  if (status == AnimationLoadStatus::kOpenFailed) {
+    DoLog("Animation file \"%s\" could not be opened.", animationPath_);
+  } else if (status == AnimationLoadStatus::kReadFailed) {
+    DoLog("Animation file \"%s\" could not be read.", animationPath_);
+  }
+  errorCode_ = HardwareErrorOfLoad(status);
   return false;
 }
 
+void AnimationPlayer::PrepareHeaderTemplate(const CIniExWrap& settings) {
+  const AnimationLayout& layout = animation_.layout;
+  FrameHeaderFields fields;
+  fields.sourceId = settings.GetInt(kSectionImageSource, kKeyID, 0);
+  fields.sourceName = settings.GetString(kSectionImageSource, kKeyName, "");
+  fields.width = layout.geometry.width;
+  fields.height = layout.geometry.height;
+  fields.bytesPerPixel = static_cast<int32_t>(layout.bytesPerPixel);
+  fields.effectiveBitsPerPixel = layout.geometry.effectiveBitsPerPixel;
+  fields.frameLength = frameLength_;
+  BuildFrameHeaderTemplate(fields, &headerTemplate_);
+}
+
 bool AnimationPlayer::Deinitialize() {
-  // Initialize can't succeed yet, so there is never a thread or an animation to free.
+  if (!initialized_) return true;
   stopRequested_.store(true);
+  while (threadRunning_.load()) SysSleep(kDeinitializePollMs);
+  // Joins the thread, also one that hadn't yet reached its loop when the stop came.
+  SysCloseHandle(grabThread_);
+  grabThread_ = nullptr;
+  FreeAnimation(&animation_);
   initialized_ = false;
   return true;
 }

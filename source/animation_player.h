@@ -2,20 +2,33 @@
 // from a camera. The server's one instance is FrameSource (app/globals.h), reached
 // through HardwareControl.
 //
-// This build has the player's configuration check, its error reporting and its
-// answers to the grabber extension points; loading the animation and the grab thread
-// are not built in yet, so Initialize fails with kHardwareErrorNoPlayback (after the
-// checks it can already make) and Deinitialize has nothing to stop.
+// Initialize loads the whole file (animation_loader.h) and starts the grab thread,
+// which steps through the frames forwards and backwards without end
+// (playback_order.h), no faster than the LimitFramerate setting (frame_rate_limit.h),
+// fills the frame slots of the lent frame memory alternately (frame_slot.h), announces
+// every frame through the callback and measures the rate (frame_rate_meter.h).
+// Deinitialize stops the thread and frees the frames. The pass and frame counters run
+// on over every restart.
 //
-// Threading: main thread, like every HardwareControl operation. GetFrameRate reads an
-// atomic that the grab thread will write.
+// Ownership: the frame memory is lent by the caller for as long as the player runs;
+// the loaded animation belongs to the player from Initialize to Deinitialize.
+//
+// Threading: every public operation runs on the main thread. The grab thread runs the
+// callback. GetFrameRate reads an atomic the grab thread writes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "source/animation_loader.h"
+#include "source/frame_header.h"
+#include "source/frame_rate_limit.h"
+#include "source/frame_rate_meter.h"
 #include "source/hardware_control.h"
 #include "source/hardware_error.h"
+#include "source/playback_order.h"
+
+struct SysThread;
 
 class AnimationPlayer final : public HardwareControl {
  public:
@@ -26,17 +39,23 @@ class AnimationPlayer final : public HardwareControl {
   AnimationPlayer(const AnimationPlayer&) = delete;
   AnimationPlayer& operator=(const AnimationPlayer&) = delete;
 
-  // Error 1 for an EffectiveBitsPerPixel above 8 (every negative value included),
-  // else error 8: playback isn't available yet.
+  // Reads Hardware/AnimationFile, EffectiveBitsPerPixel and LimitFramerate and
+  // ImageSource/ID and Name from settings, loads the animation and starts the grab
+  // thread on baseBuffer's slotCount slots. On false the error code says why (a
+  // HardwareError) and nothing stays allocated. Refused while running, leaving the
+  // error code alone. A null baseBuffer or a slotCount below 1 is refused with
+  // kHardwareErrorConfiguration.
   bool Initialize(const CIniExWrap& settings, NewFrameCallback callback,
                   uint8_t* baseBuffer, int32_t slotCount) override;
-  // Always true.
+  // Stops and joins the grab thread, frees the frames. Always true.
   bool Deinitialize() override;
   int32_t GetErrorCode() const override;
   const char* GetErrorText() const override;
   // Hardware/Type is "AnimationPlayback" in any letter case, Hardware/EffectiveBitsPerPixel
   // is above 0 and Hardware/AnimationFile isn't empty. The file isn't looked at.
   bool CheckConfiguration(const CIniExWrap& settings) const override;
+  // Frames delivered per second over the last five seconds; keeps its value while no
+  // frames come, also when stopped.
   float GetFrameRate() const override;
   // The player brings no device, no properties, no disconnection and no periodic work.
   bool HasHardwareDevice() const override;
@@ -47,11 +66,44 @@ class AnimationPlayer final : public HardwareControl {
   void OnBackgroundCycle() override;
 
  private:
-  // Main thread only.
+  // What one run of the grab thread keeps between its passes.
+  struct GrabRun {
+    PlaybackPosition playback;
+    FrameRateLimiter limiter;
+    uint32_t slot = 0;
+  };
+
+  static void GrabThreadMain(void* player);
+  void RunGrabLoop();
+  void RunGrabPass(GrabRun* run);
+  // Loads the animation at animationPath_; false with the error code set.
+  bool LoadAnimation();
+  void PrepareHeaderTemplate(const CIniExWrap& settings);
+
+  // Main thread only; set by Initialize before the grab thread starts and not changed
+  // while it runs, so the grab thread reads them without a lock.
   bool initialized_ = false;
   int32_t errorCode_ = kHardwareErrorUnknown;  // only ever overwritten by a failure
+  uint8_t* baseBuffer_ = nullptr;
+  uint32_t slotCount_ = 0;
+  uint32_t frameLength_ = 0;  // pixel bytes per frame, at most one slot's capacity
+  float frameRateLimit_ = kNoFrameRateLimit;
+  FrameHeaderTemplate headerTemplate_ = {};
+  NewFrameCallback callback_ = nullptr;
+  SysThread* grabThread_ = nullptr;
+  LoadedAnimation animation_;
+  char animationPath_[255] = {};
+
+  // Grab thread only while it runs (thread start and join order the accesses of
+  // consecutive runs); never reset.
+  uint64_t passCounter_ = 0;
+  uint64_t frameCounter_ = 0;
+  FrameTimeHistory frameTimeHistory_ = {};  // emptied by Initialize before the start
+
   // Written by the grab thread for every delivered frame, read by the main thread.
   std::atomic<float> measuredFrameRate_{0.0f};
-  // The stop handshake with the grab thread.
-  std::atomic<bool> stopRequested_{true};
+  // The stop handshake, sequentially consistent: the main thread sets stopRequested_
+  // and waits until the thread has left its loop before it frees the frames.
+  std::atomic<bool> stopRequested_{true};   // written by the main thread
+  std::atomic<bool> threadRunning_{false};  // written by the grab thread
 };

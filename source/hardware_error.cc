@@ -11,7 +11,7 @@ constexpr const char* kTexts[] = {
     "Initialize: Memory allocation error (global memory).",
     "Initialize: Memory allocation error (during single frame loading).",
     "Initialize: Grab thread creation failed.",
-    "Initialize: Animation playback is not available in this build yet.",
+    "Initialize: Malformed imm animation file (frame too large for the frame buffer).",
 };
 
 constexpr int32_t kTextCount = static_cast<int32_t>(sizeof kTexts / sizeof kTexts[0]);

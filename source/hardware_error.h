@@ -1,5 +1,6 @@
 // HardwareError: the codes with which the animation player's Initialize reports a
-// failure, and their fixed texts.
+// failure, and their fixed texts. A failed read of the animation file while it
+// loads counts as the file not being accessible (kHardwareErrorFileOpen).
 //
 // Threading: any thread (constants).
 #pragma once
@@ -15,7 +16,7 @@ enum HardwareError : int32_t {
   kHardwareErrorTableAllocation = 5,   // the frame table can't be allocated
   kHardwareErrorFrameAllocation = 6,   // a frame's pixel block can't be allocated
   kHardwareErrorThreadCreation = 7,    // the grab thread can't be started
-  kHardwareErrorNoPlayback = 8,        // playback isn't built into this server yet
+  kHardwareErrorFrameTooLarge = 8,     // a frame doesn't fit into a frame slot
 };
 
 // The text of a code; a code without a text of its own gives the text of

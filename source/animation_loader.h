@@ -1,0 +1,48 @@
+// The animation loader: reads a whole animation file (layout in animation_file.h) into
+// memory, one separately allocated pixel block per record, in file order, so that the
+// player never touches the disk while it plays. Shared by the server's AnimationPlayer
+// and by immtool.
+//
+// Ownership: a LoadedAnimation owns its blocks and table from a successful load until
+// FreeAnimation; a failed load leaves nothing allocated and the file closed.
+//
+// Threading: any thread; each call works on its own file and animation.
+#pragma once
+
+#include <cstdint>
+
+#include "source/animation_file.h"
+
+// How a load ended.
+enum class AnimationLoadStatus {
+  kLoaded,
+  kOpenFailed,              // the file can't be opened
+  kTooShort,                // fewer than 8 bytes
+  kFrameCountOutOfRange,    // 0 or more than 1,000,000 whole records
+  kFrameTooLarge,           // frame length above the caller's limit
+  kTableAllocationFailed,   // no memory for the table of frames
+  kFrameAllocationFailed,   // no memory for a frame's pixel block
+  kReadFailed,              // the file ended early or a read failed while loading
+};
+
+struct LoadedAnimation {
+  AnimationLayout layout;
+  uint8_t** frames = nullptr;  // frameCount blocks of layout.pixelBytes bytes each
+  uint32_t frameCount = 0;
+};
+
+// Loads the file at path. Frames whose frame length (width * height * bytes per pixel)
+// exceeds maxFrameLength are refused before anything is allocated. On any status but
+// kLoaded, *animation is left empty. layout, when not null, receives what was learnt
+// of the file's layout even on failure (zero before the lead was read).
+AnimationLoadStatus LoadAnimationFile(const char* path, uint64_t maxFrameLength,
+                                      LoadedAnimation* animation, AnimationLayout* layout);
+
+// Frees every block and the table; the animation is empty afterwards. Harmless on an
+// empty animation.
+void FreeAnimation(LoadedAnimation* animation);
+
+// Reads the first record's lead and the size of the file at path, without loading
+// frames: kLoaded when both could be read; kOpenFailed or kTooShort otherwise. The
+// frame count isn't checked.
+AnimationLoadStatus ReadAnimationLayout(const char* path, AnimationLayout* layout);

@@ -1,0 +1,47 @@
+// The grab thread of AnimationPlayer: one pass per frame position, delivering when the
+// frame-rate limit allows, until the main thread asks it to stop.
+
+#include "app/sys.h"
+#include "source/animation_player.h"
+#include "source/frame_slot.h"
+
+void AnimationPlayer::GrabThreadMain(void* player) {
+  static_cast<AnimationPlayer*>(player)->RunGrabLoop();
+}
+
+void AnimationPlayer::RunGrabLoop() {
+  threadRunning_.store(true);
+  GrabRun run;
+  run.limiter.limit = frameRateLimit_;
+  while (!stopRequested_.load()) RunGrabPass(&run);
+  threadRunning_.store(false);
+}
+
+void AnimationPlayer::RunGrabPass(GrabRun* run) {
+  // The position moves on every pass, also on passes that deliver nothing.
+  const uint32_t frame = TakePlaybackFrame(&run->playback, animation_.frameCount);
+  int64_t seconds = 0;
+  int32_t milliseconds = 0;
+  SysTimeNow(&seconds, &milliseconds);
+  ++passCounter_;
+  const int64_t nowMs = seconds * 1000 + milliseconds;
+  if (!PassMayDeliver(&run->limiter, HundredNanosecondsFromMs(nowMs))) {
+    SysSleep(kThrottledPassSleepMs);
+    return;
+  }
+  ++frameCounter_;
+  measuredFrameRate_.store(RecordFrameTime(&frameTimeHistory_, static_cast<double>(nowMs)));
+
+  FrameStamp stamp;
+  stamp.timeSeconds = static_cast<uint32_t>(seconds);
+  stamp.timeMicroseconds = static_cast<uint32_t>(milliseconds) * 1000u;
+  stamp.frameNumber = static_cast<uint32_t>(frameCounter_);
+  stamp.passNumber = static_cast<uint32_t>(passCounter_);
+  FillFrameSlot(FrameSlotAt(baseBuffer_, run->slot), headerTemplate_, stamp,
+                animation_.frames[frame], frameLength_);
+  if (callback_ != nullptr) {
+    callback_(static_cast<int32_t>(run->slot), frameLength_ + kFramePrefixSize,
+              static_cast<double>(seconds) + milliseconds * 0.001);
+  }
+  if (++run->slot >= slotCount_) run->slot = 0;
+}
