@@ -107,6 +107,18 @@ class SubscriptionTest : public LoopbackTest {
     subscriptions_.clear();
     LoopbackTest::TearDown();
   }
+  // Frame.Sched answers 517 until the frame thread has made its first frame; a
+  // subscription made before would get that answer first.
+  bool FirstFrameMade(const TestServerProcess& server) {
+    return WaitUntil(5000, [&] {
+      OrnaRequest request;
+      request.outFormat = ORNA_FMT_IMAGE;
+      request.outCount = 1 << 20;
+      OrnaReply reply;
+      OrnaCall(server.Address().c_str(), "Frame", request, &reply, kCallTimeoutMs);
+      return reply.result != 517;
+    });
+  }
   bool ContractsBecome(const TestServerProcess& server, long n) {
     return WaitUntil(5000, [&] { return DescribedNumber(server, "contracts") == n; });
   }
@@ -120,6 +132,7 @@ TEST_F(SubscriptionTest, ScheduledPropertyIsPushedOncePerFrame) {
   options.args = {"--frame-hz", "25", "--frame-bytes", std::to_string(frameBytes)};
   TestServerProcess* server = StartServer(options);
   ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
   OrnaSubscription* s = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0);
   ASSERT_NE(nullptr, s);
   std::vector<Delivery> d = Take(s, 12);
@@ -138,6 +151,7 @@ TEST_F(SubscriptionTest, AlreadySentAnswersAreNotDelivered) {
                   "--min-polling", "20"};
   TestServerProcess* server = StartServer(options);
   ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
   OrnaSubscription* s = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 25);
   ASSERT_NE(nullptr, s);
   std::vector<Delivery> d = Take(s, 8);
@@ -281,6 +295,7 @@ TEST_F(SubscriptionTest, SlowSubscriberDoesNotDelayTheOthers) {
   options.args = {"--frame-hz", "50", "--frame-bytes", std::to_string(frameBytes)};
   TestServerProcess* server = StartServer(options);
   ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
   OrnaSubscription* fast = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0);
   ASSERT_NE(nullptr, fast);
   RawDealer::Options tiny;
