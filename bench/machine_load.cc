@@ -29,7 +29,7 @@ double ProcessSeconds(const std::string& path, double tick) {
 
 }  // namespace
 
-CpuSample SampleCpu(pid_t server) {
+CpuSample SampleCpu(pid_t server, pid_t rawServer) {
   CpuSample s;
   double tick = (double)sysconf(_SC_CLK_TCK);
   if (tick <= 0) tick = 100.0;
@@ -47,7 +47,8 @@ CpuSample SampleCpu(pid_t server) {
     fclose(f);
   }
   s.ours = ProcessSeconds("/proc/self/stat", tick);
-  if (server > 0) s.ours += ProcessSeconds("/proc/" + std::to_string(server) + "/stat", tick);
+  for (pid_t child : {server, rawServer})
+    if (child > 0) s.ours += ProcessSeconds("/proc/" + std::to_string(child) + "/stat", tick);
   return s;
 }
 

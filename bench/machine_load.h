@@ -11,11 +11,11 @@ namespace bench {
 struct CpuSample {
   double busy = 0.0;   // seconds of CPU used on the whole machine (steal included)
   double total = 0.0;  // seconds of CPU capacity, busy or idle
-  double ours = 0.0;   // seconds used by this process and by SERVER
+  double ours = 0.0;   // seconds used by this process and its two servers
 };
 
-// SERVER may be -1 (no server process).
-CpuSample SampleCpu(pid_t server);
+// SERVER and RAW_SERVER may be -1 (no such process).
+CpuSample SampleCpu(pid_t server, pid_t rawServer);
 
 // The share (0..1) of the machine's CPU capacity between A and B that went to other
 // processes than ours.

@@ -21,7 +21,14 @@ extern char** environ;
 namespace bench {
 namespace {
 
-// Waits at most MS for the child to end; true when it was reaped.
+std::string SelfPath() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, (size_t)n) : std::string();
+}
+
+}  // namespace
+
 bool WaitForExit(pid_t pid, int ms) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
@@ -33,13 +40,59 @@ bool WaitForExit(pid_t pid, int ms) {
   }
 }
 
-std::string SelfPath() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? std::string(buffer, (size_t)n) : std::string();
+void EndChild(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!WaitForExit(pid, 2000)) {
+    kill(pid, SIGKILL);
+    WaitForExit(pid, 5000);
+  }
 }
 
-}  // namespace
+pid_t SpawnSelf(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                int* stdoutFd) {
+  std::string self = SelfPath();
+  if (self.empty()) return -1;
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    bool replaced = false;
+    for (const std::string& extra : extraEnv) {
+      size_t equals = extra.find('=');
+      if (equals != std::string::npos) replaced = replaced || strncmp(*e, extra.c_str(), equals + 1) == 0;
+    }
+    if (!replaced) env.push_back(*e);
+  }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp, argv;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> all = args;
+  all.insert(all.begin(), self);
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int fds[2] = {-1, -1};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdoutFd != nullptr) {
+    if (pipe(fds) != 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      return -1;
+    }
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+  }
+  pid_t pid = -1;
+  int r = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (stdoutFd != nullptr) {
+    close(fds[1]);
+    if (r == 0) *stdoutFd = fds[0];
+    else close(fds[0]);
+  }
+  return r == 0 ? pid : -1;
+}
 
 int FreeLoopbackPort() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -59,26 +112,15 @@ int FreeLoopbackPort() {
 
 bool StartServer(int frameBytes, int maxSeconds, ServerProcess* server, std::string* error) {
   *server = ServerProcess();
-  std::string self = SelfPath();
   int port = FreeLoopbackPort();
-  if (self.empty() || port == 0) {
-    *error = "no executable path or no free port";
+  if (port == 0) {
+    *error = "no free port";
     return false;
   }
-  // The child's environment: ours, with its own base port.
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e)
-    if (strncmp(*e, "ORNA_BASE_PORT=", 15) != 0) env.push_back(*e);
-  env.push_back("ORNA_BASE_PORT=" + std::to_string(port));
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string bytesText = std::to_string(frameBytes), secondsText = std::to_string(maxSeconds);
-  std::vector<char*> argv = {self.data(), const_cast<char*>("--serve"),
-                             const_cast<char*>("--frame-bytes"), bytesText.data(),
-                             const_cast<char*>("--max-seconds"), secondsText.data(), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
+  pid_t pid = SpawnSelf({"--serve", "--frame-bytes", std::to_string(frameBytes), "--max-seconds",
+                         std::to_string(maxSeconds)},
+                        {"ORNA_BASE_PORT=" + std::to_string(port)}, nullptr);
+  if (pid <= 0) {
     *error = "cannot start the server process";
     return false;
   }
@@ -114,13 +156,7 @@ void StopServer(ServerProcess* server) {
   request.inBytes.assign(4, '\0');
   OrnaReply reply;
   OrnaCall(kDeviceAddress, "SRVEXIT", request, &reply, 2000);
-  if (!WaitForExit(server->pid, 5000)) {
-    kill(server->pid, SIGTERM);
-    if (!WaitForExit(server->pid, 2000)) {
-      kill(server->pid, SIGKILL);
-      WaitForExit(server->pid, 5000);
-    }
-  }
+  if (!WaitForExit(server->pid, 5000)) EndChild(server->pid);
   server->pid = -1;
 }
 
