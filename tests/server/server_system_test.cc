@@ -1,0 +1,199 @@
+// hvxserver as a client sees it: a copy of the built server in a private directory
+// with a counter-pattern animation (every pixel of animation frame i holds i), read,
+// written and watched with ornactl and the library's client side over loopback.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orna/orna_client.h"
+#include "tests/support/child_process.h"
+#include "tests/system/hvx_server_run.h"
+#include "tools/ornactl/crc32.h"
+
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+constexpr int kFrames = 7;
+
+// The animation frame a pass delivers: the grab loop steps 0, 1, .., N-1, N-1, .., 1
+// and again, one step per pass (passNumber counts from 1).
+int AnimationIndexOfPass(uint32_t passNumber) {
+  int cycle = 2 * kFrames - 1;
+  int j = static_cast<int>((passNumber - 1) % static_cast<uint32_t>(cycle));
+  return j < kFrames ? j : cycle - j;
+}
+
+class ServerSystemTest : public ::testing::Test {
+ protected:
+  void StartServer(const char* limitFramerate) {
+    run_.settings() = WithValue(run_.settings(), "Hardware", "LimitFramerate", limitFramerate);
+    ASSERT_TRUE(run_.WriteSettings());
+    ASSERT_TRUE(run_.WriteAnimation(CounterAnimation(kWidth, kHeight, kFrames)));
+    ASSERT_TRUE(run_.Start());
+    ASSERT_TRUE(run_.WaitServing(10000)) << run_.Stderr();
+  }
+  void TearDown() override {
+    if (run_.Running()) {
+      run_.Signal(SIGTERM);
+      int status = 0;
+      run_.WaitExit(5000, &status);
+    }
+  }
+
+  // ornactl ARGS against this server; its exit code, output in *output.
+  int Ornactl(const std::vector<std::string>& args, std::string* output) {
+    ChildOptions options;
+    options.program = ORNACTL_PATH;
+    options.args = args;
+    options.environment = run_.Environment();
+    return RunToEnd(options, 30000, output);
+  }
+
+  HvxServerRun run_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// The number after "key": in a JSON line; -1 when absent.
+long long JsonNumber(const std::string& line, const std::string& key) {
+  size_t at = line.find("\"" + key + "\":");
+  if (at == std::string::npos) return -1;
+  return std::strtoll(line.c_str() + at + key.size() + 3, nullptr, 10);
+}
+
+TEST_F(ServerSystemTest, PropsListsFourteenPropertiesWithDescriptions) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::string all;
+  int count = 0;
+  for (const char* device : {"Server", "Source", "Output"}) {
+    std::string output;
+    ASSERT_EQ(0, Ornactl({"props", run_.Address(device), "--json"}, &output)) << output;
+    count += static_cast<int>(Lines(output).size());
+    all += output;
+  }
+  EXPECT_EQ(14, count) << all;
+  for (const char* description :
+       {"online since", "type of server", "status code or N48", "id code of server",
+        "do restart/readback", "version information", "name of image source",
+        "id of image source", "status of image source", "current framerate (net avg)",
+        "get cur frame nonscheduled", "get current frame scheduled",
+        "get current frame header ns", "get cur frame header sched."})
+    EXPECT_NE(std::string::npos, all.find(description)) << description;
+}
+
+TEST_F(ServerSystemTest, ReadsStatusVersionNameAndFrameRate) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::string output;
+  ASSERT_EQ(0, Ornactl({"read", run_.Address("Server"), "Status", "--json"}, &output));
+  EXPECT_NE(std::string::npos, output.find("Everything is fine.")) << output;
+  ASSERT_EQ(0, Ornactl({"read", run_.Address("Server"), "Version", "--json"}, &output));
+  EXPECT_NE(std::string::npos, output.find("HVX Vuzu 0.2beta dev")) << output;
+  ASSERT_EQ(0, Ornactl({"read", run_.Address("Source"), "Name", "--json"}, &output));
+  EXPECT_NE(std::string::npos, output.find("Test camera")) << output;
+
+  // The measured rate covers the last 5 s: wait (at most 15 s) until it settles near 25.
+  double rate = 0.0;
+  for (int i = 0; i < 30 && (rate < 20.0 || rate > 30.0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    OrnaRequest request;
+    request.outFormat = ORNA_FMT_FLOAT;
+    request.outCount = 1;
+    OrnaReply reply;
+    ASSERT_EQ(0, OrnaCall(run_.Address("Source").c_str(), "FrameRate", request, &reply, 3000));
+    float value = 0.0f;
+    ASSERT_GE(reply.size, sizeof value);
+    memcpy(&value, reply.bytes, sizeof value);
+    rate = value;
+  }
+  EXPECT_GE(rate, 20.0);
+  EXPECT_LE(rate, 30.0);
+}
+
+TEST_F(ServerSystemTest, MonitorFrameSchedReceivesWholeFramesInOrder) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::string output;
+  ASSERT_EQ(0, Ornactl({"monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
+                        "--updates", "15", "--seconds", "20", "--json"},
+                       &output))
+      << output;
+  std::vector<std::string> lines = Lines(output);
+  ASSERT_EQ(15u, lines.size()) << output;
+  long long previous = 0;
+  for (const std::string& line : lines) {
+    EXPECT_NE(std::string::npos, line.find("\"magic\":\"QDR3\"")) << line;
+    long long frameNumber = JsonNumber(line, "frameNumber");
+    EXPECT_GT(frameNumber, previous) << line;
+    previous = frameNumber;
+    uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
+    std::vector<uint8_t> expected(kWidth * kHeight, static_cast<uint8_t>(AnimationIndexOfPass(pass)));
+    EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
+              JsonNumber(line, "crc32"))
+        << "pixels of another frame than the header says: " << line;
+  }
+}
+
+TEST_F(ServerSystemTest, DoRestartWrittenAnswersServerRestarting) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::string output;
+  // A completion code is not 0, so ornactl ends with 1.
+  EXPECT_EQ(1, Ornactl({"write", run_.Address("Server"), "DoRestart", "1", "--json"}, &output))
+      << output;
+  EXPECT_NE(std::string::npos, output.find("Server restarting.")) << output;
+  EXPECT_NE(std::string::npos, output.find("513")) << output;
+}
+
+// Several subscribers at the highest limit the server promises whole frames for; every
+// frame any of them gets must hold the pixels its header names.
+TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("100"));
+  constexpr int kSubscribers = 4;
+  std::vector<OrnaSubscription*> subscriptions(kSubscribers, nullptr);
+  for (OrnaSubscription*& s : subscriptions)
+    ASSERT_EQ(0, OrnaSubscribe(run_.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                               6291456, 0, 3000, &s));
+  std::vector<int> frames(kSubscribers, 0), torn(kSubscribers, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kSubscribers; ++i) {
+    threads.emplace_back([&, i] {
+      auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      while (std::chrono::steady_clock::now() < end) {
+        OrnaReply reply;
+        if (OrnaNextDelivery(subscriptions[i], &reply, 1000) != 0 || reply.result != 0) continue;
+        if (reply.size < 196 + static_cast<size_t>(kWidth * kHeight)) {
+          ++torn[i];
+          continue;
+        }
+        uint32_t pass;
+        memcpy(&pass, reply.bytes + 140, 4);
+        uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(pass));
+        const uint8_t* pixels = reply.bytes + 196;
+        bool whole = true;
+        for (int p = 0; p < kWidth * kHeight && whole; ++p) whole = pixels[p] == expected;
+        ++frames[i];
+        if (!whole) ++torn[i];
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (OrnaSubscription* s : subscriptions) OrnaUnsubscribe(s);
+  for (int i = 0; i < kSubscribers; ++i) {
+    EXPECT_GT(frames[i], 100) << "subscriber " << i;
+    EXPECT_EQ(0, torn[i]) << "subscriber " << i;
+  }
+}
+
+}  // namespace
