@@ -1,0 +1,157 @@
+#include "tools/immtool/png_io.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// libpng reports errors by calling OnPngError, which must not return: the message is
+// kept and the jump goes back to the setjmp of the function that called libpng. Those
+// functions keep only trivially destructible locals, so the jump skips no destructor.
+struct PngFailure {
+  char message[200];
+};
+
+void OnPngError(png_structp png, png_const_charp message) {
+  auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+void Fail(PngFailure* failure, const char* message) {
+  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+}
+
+// Reads header and rows. image->pixels is resized between the two, outside libpng.
+bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    Fail(failure, "out of memory");
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_init_io(png, file);
+  png_read_info(png, info);
+  const int colorType = png_get_color_type(png, info);
+  const int depth = png_get_bit_depth(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (colorType != PNG_COLOR_TYPE_GRAY || (depth != 8 && depth != 16)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    Fail(failure, "not an 8- or 16-bit grey picture without alpha");
+    return false;
+  }
+  if (width > 65535 || height > 65535) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    Fail(failure, "wider or higher than the 65535 pixels an animation can hold");
+    return false;
+  }
+  png_color_8p significant = nullptr;
+  int significantBits = depth;
+  if (png_get_sBIT(png, info, &significant) != 0 && significant != nullptr &&
+      significant->gray >= 1 && significant->gray <= depth) {
+    significantBits = significant->gray;
+  }
+  if (depth == 16) png_set_swap(png);  // little-endian in memory
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const size_t rowBytes = png_get_rowbytes(png, info);
+  image->width = width;
+  image->height = height;
+  image->bitDepth = depth;
+  image->significantBits = significantBits;
+  image->pixels.resize(rowBytes * height);
+  // Interlaced pictures need every row present on every pass.
+  for (int pass = png_set_interlace_handling(png); pass > 0; --pass) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(png, image->pixels.data() + rowBytes * y, nullptr);
+    }
+  }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+bool EncodePng(FILE* file, uint32_t width, uint32_t height, int bitDepth,
+               const uint8_t* pixels, PngFailure* failure) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    Fail(failure, "out of memory");
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, width, height, bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  if (bitDepth == 16) png_set_swap(png);  // the rows are little-endian
+  const size_t rowBytes = static_cast<size_t>(width) * (bitDepth / 8);
+  for (uint32_t y = 0; y < height; ++y) {
+    png_write_row(png, pixels + rowBytes * y);
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  uint8_t signature[8] = {};
+  bool isPng = std::fread(signature, 1, sizeof signature, file) == sizeof signature &&
+               png_sig_cmp(signature, 0, sizeof signature) == 0;
+  std::rewind(file);
+  PngFailure failure = {};
+  bool ok = isPng && DecodePng(file, image, &failure);
+  std::fclose(file);
+  if (!isPng) {
+    *error = path + ": not a PNG file";
+  } else if (!ok) {
+    *error = path + ": " + failure.message;
+  }
+  return ok;
+}
+
+bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int bitDepth,
+                  const uint8_t* pixels, std::string* error) {
+  if ((bitDepth != 8 && bitDepth != 16) || width == 0 || height == 0) {
+    *error = path + ": only 8- or 16-bit pictures of at least one pixel are written";
+    return false;
+  }
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  PngFailure failure = {};
+  bool ok = EncodePng(file, width, height, bitDepth, pixels, &failure);
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) {
+    *error = path + ": " + (failure.message[0] != '\0' ? failure.message : "cannot write");
+    std::remove(path.c_str());
+  }
+  return ok;
+}

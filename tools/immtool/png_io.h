@@ -1,0 +1,28 @@
+// Grey PNG pictures for `immtool import` and `export`: 8-bit grey, one byte per pixel,
+// and 16-bit grey, two bytes per pixel held little-endian in memory as in animation
+// files (PNG itself stores them big-endian; the conversion happens here). Other
+// colour types and depths are refused with a reason, never guessed at.
+//
+// Threading: any thread; each call works on its own file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct GreyImage {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int bitDepth = 0;         // 8 or 16
+  int significantBits = 0;  // from the file's sBIT chunk, else bitDepth
+  std::vector<uint8_t> pixels;  // rows one after another, no padding
+};
+
+// Reads the PNG at path. False with the reason in *error for a file that isn't a
+// PNG, is damaged, or isn't 8- or 16-bit grey without alpha.
+bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error);
+
+// Writes width x height pixels of bitDepth 8 or 16 as a grey PNG at path. False with
+// the reason in *error; no file is left behind then.
+bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int bitDepth,
+                  const uint8_t* pixels, std::string* error);
