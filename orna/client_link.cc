@@ -40,8 +40,7 @@ void* OrnaOpenClientSocket(const std::string& endpoint, int lingerMs) {
   if (context == nullptr) return nullptr;
   void* socket = zmq_socket(context, ZMQ_DEALER);
   if (socket == nullptr) return nullptr;
-  int on = 1, interval = 100;
-  zmq_setsockopt(socket, ZMQ_IMMEDIATE, &on, sizeof on);
+  int interval = 100;
   zmq_setsockopt(socket, ZMQ_LINGER, &lingerMs, sizeof lingerMs);
   zmq_setsockopt(socket, ZMQ_RECONNECT_IVL, &interval, sizeof interval);
   if (zmq_connect(socket, endpoint.c_str()) != 0) {

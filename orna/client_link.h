@@ -31,10 +31,12 @@ uint32_t OrnaNextRequestId();
 // Resolves /CONTEXT/SERVER, trying again until the deadline while it is unknown.
 bool OrnaResolveUntil(const std::string& context, const std::string& server,
                       const OrnaDeadline& deadline, std::string* endpoint);
-// A DEALER connected to ENDPOINT that queues nothing before the connection is made.
+// A DEALER connected to ENDPOINT. Requests wait in its queue until the connection is
+// made; callers close the socket when their deadline passes, which drops them. It is
+// not ZMQ_IMMEDIATE: that would throw away answers already received but not yet read
+// when the server closes the connection right after sending them (as after SRVEXIT).
 void* OrnaOpenClientSocket(const std::string& endpoint, int lingerMs);
-// Sends the request once the connection is up; ORNA_CONNECTION_TIMEOUT when it isn't
-// by the deadline.
+// Queues the request; ORNA_CONNECTION_TIMEOUT when it can't be queued by the deadline.
 int OrnaSendRequest(void* socket, const orna_wire::RequestHeader& request,
                     const std::string& input, const OrnaDeadline& deadline);
 // Waits for the answer of kind KIND to request ID, dropping anything else.
