@@ -68,6 +68,13 @@ class LifecycleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OrnaFakeReset();
+    // The video service answers at once with no file: start-up goes on with the local
+    // settings and logs nothing about it.
+    OrnaFakeSetExecLinkHandler([](const char*, const char*, DataObject* dout, DataObject*,
+                                  short, int) {
+      if (dout != nullptr) dout->count = 0;
+      return ORNA_OK;
+    });
     RememberMainThread();
     ASSERT_TRUE(gDir->Write("settings.xml", SettingsXml(ValidSettings())));
   }
@@ -93,7 +100,7 @@ TEST_F(LifecycleTest, StartupHandsTheLibraryItsValuesInOrder) {
   std::vector<std::string> expected = {
       "parseCDateAndTimeStr", "SetAppDate", "SetAppVersion", "SetBurstLimit", "SetCycleDelay",
       "SetUseLoopback", "setWorkAreaSize", "SetPacketMTU", "_SystemAssignBufferSpace",
-      "RegisterFecInformation", "_SystemInit", "RegisterEquipmentModule"};
+      "ExecLinkEx", "RegisterFecInformation", "_SystemInit", "RegisterEquipmentModule"};
   EXPECT_EQ(names, expected);
   ASSERT_EQ(calls.size(), expected.size());
   EXPECT_EQ(calls[2], "SetAppVersion(0, 9, 1)");
@@ -103,11 +110,13 @@ TEST_F(LifecycleTest, StartupHandsTheLibraryItsValuesInOrder) {
   EXPECT_EQ(calls[6], "setWorkAreaSize(6301456)");
   EXPECT_EQ(calls[7], "SetPacketMTU(64000)");
   EXPECT_EQ(calls[8], "_SystemAssignBufferSpace(524288, 64000)");
-  EXPECT_EQ(calls[9],
+  // The configuration fetch comes between the settings and the registration.
+  EXPECT_EQ(calls[9], "ExecLinkEx(/TEST/VIDEOSRV/MPServer, GetCfgForSrvID, set, set, 3, 1100)");
+  EXPECT_EQ(calls[10],
             "RegisterFecInformation(HVXFEC, VIDEO, TEST, frame server under test, lab, pc, "
             "tester, 4)");
-  EXPECT_EQ(calls[10], "_SystemInit(1)");
-  EXPECT_EQ(calls[11], "RegisterEquipmentModule(HVX.TEST, HVXEQM, 3, set, set, set, 1000, set)");
+  EXPECT_EQ(calls[11], "_SystemInit(1)");
+  EXPECT_EQ(calls[12], "RegisterEquipmentModule(HVX.TEST, HVXEQM, 3, set, set, set, 1000, set)");
   EXPECT_EQ(Lines(gDir->Read("variables.txt")), std::vector<std::string>{"0 1 1000 50 500"});
 }
 
