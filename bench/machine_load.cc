@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace bench {
@@ -28,6 +29,20 @@ double ProcessSeconds(const std::string& path, double tick) {
 }
 
 }  // namespace
+
+double ProcessCpuSeconds(pid_t pid) {
+  std::string tasks = pid > 0 ? "/proc/" + std::to_string(pid) + "/task" : "/proc/self/task";
+  std::error_code error;
+  double seconds = 0.0;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    FILE* f = fopen((task.path() / "schedstat").c_str(), "r");
+    if (f == nullptr) continue;
+    unsigned long long ns = 0;
+    if (fscanf(f, "%llu", &ns) == 1) seconds += (double)ns / 1e9;
+    fclose(f);
+  }
+  return seconds;
+}
 
 CpuSample SampleCpu(pid_t server, pid_t rawServer) {
   CpuSample s;

@@ -17,6 +17,10 @@ struct CpuSample {
 // SERVER and RAW_SERVER may be -1 (no such process).
 CpuSample SampleCpu(pid_t server, pid_t rawServer);
 
+// CPU time used so far by every thread of process PID (0: this process), in seconds,
+// with nanosecond resolution; 0 when it can't be read.
+double ProcessCpuSeconds(pid_t pid);
+
 // The share (0..1) of the machine's CPU capacity between A and B that went to other
 // processes than ours.
 double OtherLoad(const CpuSample& a, const CpuSample& b);

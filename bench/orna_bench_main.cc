@@ -70,7 +70,8 @@ const char* Arg(int argc, char** argv, const char* name, const char* fallback) {
 
 // Library calls and raw ZeroMQ round trips alternate in blocks, so that both see the
 // same state of the machine (on this virtual machine an idle core wakes slowly, and
-// other programs come and go).
+// other programs come and go). The CPU time both sides use per call is summed per
+// block too: it hardly depends on other programs.
 void CallRoundTrip(int calls, pid_t server, const bench::RawServer& rawServer) {
   const int warmup = 2000, blocks = 20;
   const int perBlock = calls / blocks > 0 ? calls / blocks : 1;
@@ -83,15 +84,28 @@ void CallRoundTrip(int calls, pid_t server, const bench::RawServer& rawServer) {
   bench::RawRoundTrip raw(rawServer, kRequestHeaderBytes);
   std::vector<double> us, rawUs;
   int errors = 0;
+  auto libraryCalls = [&](int n, bool measured) {
+    for (int i = 0; i < n && errors < 10; ++i) {
+      auto t0 = Clock::now();
+      int r = OrnaCall(bench::kDeviceAddress, "Int", request, &reply, 2000);
+      auto t1 = Clock::now();
+      if (r != ORNA_OK) ++errors;
+      else if (measured) us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+  };
   bool rawOk = raw.Run(warmup, nullptr);
+  libraryCalls(warmup, false);
+  double libraryCpu = 0.0, rawCpu = 0.0;
   bench::CpuSample load = bench::SampleCpu(server, rawServer.pid);
-  for (int i = -warmup; i < perBlock * blocks && errors < 10; ++i) {
-    if (i >= 0 && i % perBlock == 0 && rawOk) rawOk = raw.Run(perBlock, &rawUs);
-    auto t0 = Clock::now();
-    int r = OrnaCall(bench::kDeviceAddress, "Int", request, &reply, 2000);
-    auto t1 = Clock::now();
-    if (r != ORNA_OK) ++errors;
-    else if (i >= 0) us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+  for (int b = 0; b < blocks && errors < 10; ++b) {
+    double self0 = bench::ProcessCpuSeconds(0), raw0 = bench::ProcessCpuSeconds(rawServer.pid);
+    if (rawOk) rawOk = raw.Run(perBlock, &rawUs);
+    double self1 = bench::ProcessCpuSeconds(0), raw1 = bench::ProcessCpuSeconds(rawServer.pid);
+    double server1 = bench::ProcessCpuSeconds(server);
+    libraryCalls(perBlock, true);
+    double self2 = bench::ProcessCpuSeconds(0), server2 = bench::ProcessCpuSeconds(server);
+    rawCpu += (self1 - self0) + (raw1 - raw0);
+    libraryCpu += (self2 - self1) + (server2 - server1);
   }
   if (us.empty()) {
     printf("  no call succeeded (%d errors)                         limit median < 100 us   %s\n", errors,
@@ -104,11 +118,14 @@ void CallRoundTrip(int calls, pid_t server, const bench::RawServer& rawServer) {
          Judge(median < 100.0));
   printf("  99th pct      %8.1f us   (mean %.1f, min %.1f, max %.1f; %zu calls, %d errors)\n", p99, mean,
          us.front(), us.back(), us.size(), errors);
+  printf("  CPU per call  %8.1f us   (client and server process together)\n", libraryCpu / us.size() * 1e6);
   if (rawOk && !rawUs.empty()) {
     double rawMedian = bench::Percentile(rawUs, 50), rawP99 = bench::Percentile(rawUs, 99);
     printf("  reference: raw ZeroMQ DEALER/ROUTER, same message sizes, interleaved in %d blocks:\n"
-           "                median %.1f us, 99th pct %.1f us; the library adds %.1f us to the median\n",
-           blocks, rawMedian, rawP99, median - rawMedian);
+           "                median %.1f us, 99th pct %.1f us, CPU per round trip %.1f us;\n"
+           "                the library adds %.1f us to the median and %.1f us of CPU per call\n",
+           blocks, rawMedian, rawP99, rawCpu / rawUs.size() * 1e6, median - rawMedian,
+           (libraryCpu / us.size() - rawCpu / rawUs.size()) * 1e6);
   } else {
     printf("  reference: raw ZeroMQ round trip failed\n");
   }
