@@ -154,11 +154,22 @@ void PrintCopies(const bench::PushFigures& f, int subscribers, bool judged) {
          perDelivery, s.framesRead > 0 ? (double)s.deliveries / (double)s.framesRead : 0.0, subscribers);
 }
 
-void PrintRaw(const char* when, const bench::RawThroughput& raw, size_t message) {
+// Cores a process kept busy while FUNCTION ran.
+template <typename Function>
+double CoresUsed(pid_t pid, Function function) {
+  double cpu0 = bench::ProcessCpuSeconds(pid);
+  auto t0 = Clock::now();
+  function();
+  double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  return wall > 0.0 ? (bench::ProcessCpuSeconds(pid) - cpu0) / wall : 0.0;
+}
+
+void PrintRaw(const char* when, const bench::RawThroughput& raw, size_t message, double senderCores) {
   if (raw.ok)
     printf("  raw ZeroMQ PUSH->PULL %s, 1 receiver, [%zu][%zu] bytes, send queue %d:\n"
-           "                    %8.1f msg/s   %8.1f MB/s\n",
-           when, kReplyHeaderBytes, message, kQueueDepth, raw.messagesPerSecond, raw.megabytesPerSecond);
+           "                    %8.1f msg/s   %8.1f MB/s; sending process busy %.2f cores\n",
+           when, kReplyHeaderBytes, message, kQueueDepth, raw.messagesPerSecond, raw.megabytesPerSecond,
+           senderCores);
   else
     printf("  raw ZeroMQ PUSH->PULL %s: failed\n", when);
 }
@@ -180,18 +191,21 @@ void FramePush(int frameBytes, double seconds) {
     return;
   }
   bench::CpuSample load = bench::SampleCpu(server.pid, rawServer.pid);
-  bench::RawThroughput rawBefore = bench::MeasureRawThroughput(rawServer, seconds);
-  PrintRaw("before", rawBefore, message);
+  bench::RawThroughput rawBefore;
+  double rawCores = CoresUsed(rawServer.pid, [&] { rawBefore = bench::MeasureRawThroughput(rawServer, seconds); });
+  PrintRaw("before", rawBefore, message, rawCores);
   PrintOtherLoad(load, server.pid, rawServer.pid);
   double rawMean = 0.0;
 
   for (int subscribers : {1, 4}) {
     load = bench::SampleCpu(server.pid, rawServer.pid);
-    bench::PushFigures f = bench::MeasureFramePush(frameBytes, subscribers, seconds);
+    bench::PushFigures f;
+    double serverCores =
+        CoresUsed(server.pid, [&] { f = bench::MeasureFramePush(frameBytes, subscribers, seconds); });
     bench::CpuSample after = bench::SampleCpu(server.pid, rawServer.pid);
     bench::RawThroughput rawAfter;
     if (subscribers == 1) {
-      rawAfter = bench::MeasureRawThroughput(rawServer, seconds);
+      rawCores = CoresUsed(rawServer.pid, [&] { rawAfter = bench::MeasureRawThroughput(rawServer, seconds); });
       int n = (rawBefore.ok ? 1 : 0) + (rawAfter.ok ? 1 : 0);
       if (n > 0)
         rawMean = ((rawBefore.ok ? rawBefore.megabytesPerSecond : 0.0) +
@@ -218,12 +232,13 @@ void FramePush(int frameBytes, double seconds) {
              "      main, I/O and producer threads\n", subscribers);
     }
     PrintServer(f);
+    printf("      server process busy %.2f cores\n", serverCores);
     PrintCopies(f, subscribers, subscribers > 1);
     double share = bench::OtherLoad(load, after);
     printf("      other processes used %.0f%% of the machine meanwhile%s\n", share * 100.0,
            share > 0.05 ? ": figures disturbed, run again on a quiet machine" : "");
     if (subscribers == 1) {
-      PrintRaw("after", rawAfter, message);
+      PrintRaw("after", rawAfter, message, rawCores);
       if (rawMean > 0.0) {
         double ratio = f.subscribers[0].megabytesPerSecond / rawMean;
         printf("  1 subscriber / raw ZeroMQ (mean of before and after): %.1f%%   limit >= 80%%    %s\n",
