@@ -45,28 +45,36 @@ AnimationLoadStatus ReadLeadAndSize(FILE* file, AnimationLayout* layout) {
   return AnimationLoadStatus::kLoaded;
 }
 
-// Reads exactly size bytes into destination. fread hands requests of a buffer's size
-// or more straight to the system into destination, so large pixel blocks are read
-// without an intermediate copy.
-bool ReadExactly(FILE* file, void* destination, size_t size) {
-  return std::fread(destination, 1, size, file) == size;
+// Reads chunks this large: large enough that the per-call cost vanishes, small enough
+// that a read is never cut by the system's limit on one call.
+constexpr size_t kReadChunk = size_t{64} << 20;
+
+// Reads size bytes from the file's current position into destination.
+bool ReadExactly(FILE* file, uint8_t* destination, uint64_t size) {
+  while (size > 0) {
+    const size_t chunk = size < kReadChunk ? static_cast<size_t>(size) : kReadChunk;
+    // fread hands requests of this size straight to the system, into destination.
+    if (std::fread(destination, 1, chunk, file) != chunk) return false;
+    destination += chunk;
+    size -= chunk;
+  }
+  return true;
 }
 
-// Reads the records one after another into newly allocated blocks.
+// Reads all whole records from the start of the file into newly allocated memory and
+// points the table at each record's pixels.
 AnimationLoadStatus ReadFrames(FILE* file, LoadedAnimation* animation) {
-  const uint64_t pixelBytes = animation->layout.pixelBytes;
-  if (pixelBytes > SIZE_MAX) return AnimationLoadStatus::kFrameAllocationFailed;
-  const size_t blockSize = static_cast<size_t>(pixelBytes);
-  uint8_t skipped[kRecordLeadSize + kRecordTrailSize];
+  const AnimationLayout& layout = animation->layout;
+  const uint64_t recordBytes = layout.recordSize * animation->frameCount;
+  if (recordBytes > SIZE_MAX ||
+      !AllocateFrameMemory(static_cast<size_t>(recordBytes), &animation->memory)) {
+    return AnimationLoadStatus::kFrameAllocationFailed;
+  }
+  if (!ReadExactly(file, animation->memory.base, recordBytes)) {
+    return AnimationLoadStatus::kReadFailed;
+  }
   for (uint32_t i = 0; i < animation->frameCount; ++i) {
-    uint8_t* block = new (std::nothrow) uint8_t[blockSize];
-    if (block == nullptr) return AnimationLoadStatus::kFrameAllocationFailed;
-    animation->frames[i] = block;
-    if (!ReadExactly(file, skipped, kRecordLeadSize) ||
-        !ReadExactly(file, block, blockSize) ||
-        !ReadExactly(file, skipped, kRecordTrailSize)) {
-      return AnimationLoadStatus::kReadFailed;
-    }
+    animation->frames[i] = animation->memory.base + layout.recordSize * i + kRecordLeadSize;
   }
   return AnimationLoadStatus::kLoaded;
 }
@@ -113,9 +121,7 @@ AnimationLoadStatus LoadAnimationFile(const char* path, uint64_t maxFrameLength,
 }
 
 void FreeAnimation(LoadedAnimation* animation) {
-  if (animation->frames != nullptr) {
-    for (uint32_t i = 0; i < animation->frameCount; ++i) delete[] animation->frames[i];
-    delete[] animation->frames;
-  }
+  ReleaseFrameMemory(&animation->memory);
+  delete[] animation->frames;
   *animation = LoadedAnimation{};
 }
