@@ -1,0 +1,123 @@
+#include "bench/server_frame_watch.h"
+
+#include <sys/time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "bench/hvx_server_process.h"
+#include "bench/machine_load.h"
+#include "orna/orna_client.h"
+
+namespace bench {
+
+namespace {
+
+// Pixels compared per frame: enough to see a frame written over in part, cheap enough
+// not to slow 16 subscribers of 6 MiB frames.
+constexpr size_t kPixelStride = 1021;
+
+double WallSeconds() {
+  struct timeval now;
+  gettimeofday(&now, nullptr);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) * 1e-6;
+}
+
+uint32_t Word(const uint8_t* at) {
+  uint32_t value;
+  memcpy(&value, at, sizeof value);
+  return value;
+}
+
+bool Whole(const uint8_t* frame, size_t pixels) {
+  const uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(Word(frame + 140)));
+  const uint8_t* p = frame + ORNA_FRAME_PREFIX_SIZE;
+  for (size_t i = 0; i < pixels; i += kPixelStride)
+    if (p[i] != expected) return false;
+  return pixels == 0 || p[pixels - 1] == expected;
+}
+
+struct Shared {
+  std::mutex mutex;  // guards everything below
+  uint32_t first = UINT32_MAX;
+  uint32_t last = 0;
+  uint64_t torn = 0;
+  std::vector<double> latencyMs;
+};
+
+void Subscriber(OrnaSubscription* subscription, int frameBytes,
+                std::chrono::steady_clock::time_point start,
+                std::chrono::steady_clock::time_point end, uint64_t* received, Shared* shared) {
+  std::vector<double> latency;
+  uint32_t first = UINT32_MAX, last = 0;
+  uint64_t torn = 0;
+  for (;;) {
+    auto now = std::chrono::steady_clock::now();
+    if (now >= end) break;
+    OrnaReply reply;
+    if (OrnaNextDelivery(subscription, &reply, 200) != ORNA_OK || reply.result != ORNA_OK) continue;
+    double arrival = WallSeconds();
+    if (std::chrono::steady_clock::now() < start) continue;
+    if (reply.size < ORNA_FRAME_PREFIX_SIZE + static_cast<size_t>(frameBytes)) {
+      ++torn;
+      continue;
+    }
+    ++*received;
+    uint32_t number = Word(reply.bytes + 136);
+    first = std::min(first, number);
+    last = std::max(last, number);
+    double captured = Word(reply.bytes + 16) + Word(reply.bytes + 20) * 1e-6;
+    latency.push_back((arrival - captured) * 1000.0);
+    if (!Whole(reply.bytes, static_cast<size_t>(frameBytes))) ++torn;
+  }
+  std::lock_guard<std::mutex> lock(shared->mutex);
+  shared->first = std::min(shared->first, first);
+  shared->last = std::max(shared->last, last);
+  shared->torn += torn;
+  shared->latencyMs.insert(shared->latencyMs.end(), latency.begin(), latency.end());
+}
+
+}  // namespace
+
+WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds) {
+  WatchFigures f;
+  std::vector<OrnaSubscription*> subscriptions(static_cast<size_t>(subscribers), nullptr);
+  for (OrnaSubscription*& s : subscriptions) {
+    int r = OrnaSubscribe(kHvxOutputAddress, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, 5000, &s);
+    if (r != ORNA_OK) {
+      f.error = std::string("subscription refused: ") + OrnaErrorText(r);
+      for (OrnaSubscription* t : subscriptions) OrnaUnsubscribe(t);
+      return f;
+    }
+  }
+  f.received.assign(static_cast<size_t>(subscribers), 0);
+  Shared shared;
+  auto start = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(seconds));
+  std::vector<std::thread> threads;
+  for (int i = 0; i < subscribers; ++i)
+    threads.emplace_back(Subscriber, subscriptions[static_cast<size_t>(i)], frameBytes, start, end,
+                         &f.received[static_cast<size_t>(i)], &shared);
+  std::this_thread::sleep_until(start);
+  double cpuBefore = ProcessCpuSeconds(serverPid);
+  std::this_thread::sleep_until(end);
+  double cpuAfter = ProcessCpuSeconds(serverPid);
+  for (std::thread& t : threads) t.join();
+  for (OrnaSubscription* s : subscriptions) OrnaUnsubscribe(s);
+
+  f.seconds = seconds;
+  f.firstFrameNumber = shared.first == UINT32_MAX ? 0 : shared.first;
+  f.lastFrameNumber = shared.last;
+  f.torn = shared.torn;
+  f.latencyMs = std::move(shared.latencyMs);
+  f.serverCpuSeconds = cpuAfter > cpuBefore ? cpuAfter - cpuBefore : 0.0;
+  f.ok = f.lastFrameNumber > 0;
+  if (!f.ok) f.error = "no frame arrived";
+  return f;
+}
+
+}  // namespace bench

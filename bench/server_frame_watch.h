@@ -1,0 +1,30 @@
+// Subscribers of the frame server's Output/Frame.Sched, each on its own thread of this
+// process: what each receives, how late, and whether every frame holds the pixels its
+// header names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct WatchFigures {
+  bool ok = false;
+  std::string error;
+  double seconds = 0.0;              // the measured window
+  uint32_t firstFrameNumber = 0;     // lowest and highest frameNumber any subscriber saw:
+  uint32_t lastFrameNumber = 0;      // the frames the server announced meanwhile
+  std::vector<uint64_t> received;    // frames per subscriber in the window
+  uint64_t torn = 0;                 // frames whose pixels belong to another frame
+  std::vector<double> latencyMs;     // capture time (header) to arrival, every frame
+  double serverCpuSeconds = 0.0;     // of the server process over the window
+};
+
+// Subscribes SUBSCRIBERS clients to Frame.Sched of the server (pid SERVER_PID) with
+// frames of FRAME_BYTES pixels, warms up 1 s, counts for SECONDS, and unsubscribes.
+// Every pixel at a fixed stride (and the last) is compared with the frame the header
+// names.
+WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds);
+
+}  // namespace bench
