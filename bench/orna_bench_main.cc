@@ -258,6 +258,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && strcmp(argv[1], "--serve") == 0) return bench::RunBenchServer(argc, argv);
   if (argc > 1 && strcmp(argv[1], "--raw-serve") == 0) return bench::RunRawServer(argc, argv);
 
+  setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as soon as it is known
   double seconds = atof(Arg(argc, argv, "--seconds", "3"));
   int calls = atoi(Arg(argc, argv, "--calls", "20000"));
   if (seconds <= 0.0 || seconds > 60.0) seconds = 3.0;
