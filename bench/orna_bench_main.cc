@@ -9,7 +9,8 @@
 //
 // It starts the benchmark server as a child process (this program with --serve; the
 // library keeps one server per process) on a free loopback port with a private names
-// directory, runs the clients in this process, and stops the server at the end.
+// directory, and the raw ZeroMQ reference as another (--raw-serve); runs the clients in
+// this process, and stops both children at the end.
 //   1. Call round trip: OrnaCall of an int32 property; median and 99th percentile.
 //      Target: median under 100 us.
 //   2. Frame push: subscribers (interval 0) of a scheduled frame property, 1 and 4 at a
@@ -18,7 +19,9 @@
 //      sizes. Targets: 1 subscriber gets at least 80% of raw ZeroMQ; the server makes
 //      one pixel copy per frame read whatever the number of subscribers (its own
 //      pixelCopies counter).
-// The program always exits 0; it is not part of the test suite.
+// Each measurement also prints the share of the machine other programs took meanwhile:
+// on 2 cores they change every figure. The program always exits 0; it is not part of
+// the test suite.
 #include <unistd.h>
 
 #include <chrono>
