@@ -325,18 +325,24 @@ TEST_F(CallTest, CompletionTextsAboveFiveHundredTwelveReachTheClient) {
 // answer.
 TEST_F(CallTest, ConcurrentCallsEachGetTheirOwnAnswer) {
   std::vector<std::thread> threads;
-  std::vector<int> wrong(3, 0);
+  std::vector<std::string> wrong(3);
   for (int t = 0; t < 3; ++t) {
     threads.emplace_back([&, t] {
       short access = (short)(t + 1);
       for (int i = 0; i < 30; ++i) {
+        auto start = std::chrono::steady_clock::now();
         OrnaReply reply = Read("Access", ORNA_FMT_INT32, 1, access);
-        if (reply.result != ORNA_OK || IntOf(reply) != access) ++wrong[t];
+        if (reply.result != ORNA_OK || IntOf(reply) != access)
+          wrong[t] += "call " + std::to_string(i) + ": " + std::to_string(reply.result) + " " +
+                      reply.text + " value " + std::to_string(IntOf(reply)) + " after " +
+                      std::to_string(SecondsSince(start)) + " s; ";
       }
     });
   }
   for (std::thread& t : threads) t.join();
-  EXPECT_EQ((std::vector<int>{0, 0, 0}), wrong);
+  EXPECT_EQ((std::vector<std::string>{"", "", ""}), wrong)
+      << "server: requests " << DescribedNumber(*server_, "requests") << " malformed "
+      << DescribedNumber(*server_, "malformed") << " dropped " << DescribedNumber(*server_, "dropped");
 }
 
 }  // namespace
