@@ -84,15 +84,6 @@ TEST_F(ServerPropertiesTest, TypeAsFloatIsIllegalFormat) {
   EXPECT_EQ(ORNA_ILLEGAL_FORMAT, Read("Server", "Type", &out));
 }
 
-TEST_F(ServerPropertiesTest, LongSourceNameIsCutTo48WithoutZero) {
-  const std::string name(60, 'n');
-  UseSettings(WithValue(ValidSettings(), "ImageSource", "Name", name));
-  Output out(ORNA_FMT_NAME48, 1, 64);
-  ASSERT_EQ(0, Read("Source", "Name", &out));
-  EXPECT_EQ(std::string(48, 'n'), std::string((char*)out.buffer.data(), 48));
-  EXPECT_EQ(0xee, out.buffer[48]);
-}
-
 struct ServerStatusCase {
   const char* name;
   int32_t errors;
