@@ -272,15 +272,15 @@ TEST_F(SubscriptionTest, AbandonedSubscriptionExpires) {
 
 TEST_F(SubscriptionTest, RenewingSubscriberOutlivesTheLease) {
   TestServerOptions options;
-  options.environment = {{"ORNA_CONTRACT_LEASE_MS", "300"}};
+  options.environment = {{"ORNA_CONTRACT_LEASE_MS", "800"}};
   TestServerProcess* server = StartServer(options);
   ASSERT_NE(nullptr, server);
   OrnaSubscription* s = Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100);
   ASSERT_NE(nullptr, s);
-  // Fifteen intervals, five leases: a contract that lapsed and was made anew would
-  // start its sequence again.
-  std::vector<Delivery> d = Take(s, 16);
-  ASSERT_EQ(16u, d.size());
+  // Thirty intervals, over three leases: a contract that lapsed and was made anew
+  // would start its sequence again.
+  std::vector<Delivery> d = Take(s, 31);
+  ASSERT_EQ(31u, d.size());
   EXPECT_EQ(d.size(), FirstSequenceGap(d));
   EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
 }
@@ -321,8 +321,12 @@ TEST_F(SubscriptionTest, SlowSubscriberDoesNotDelayTheOthers) {
   EXPECT_GT(dropped, 0) << "nothing was dropped for the subscriber that never reads";
   EXPECT_EQ(1, DescribedNumber(*server, "contracts"));
   ExpectEachFrameOnceInOrder(d, frameBytes);
+  // Most of the frames made meanwhile reached it (a server held up by the slow one
+  // would skip frames), at a rate near the frame rate when the machine keeps up.
+  uint32_t made = d.back().frame - d.front().frame + 1;
+  EXPECT_GE(d.size(), made / 2) << d.size() << " of " << made << " frames";
   double rate = (double)(d.size() - 1) / Span(d);
-  EXPECT_GT(rate, 0.4 * hz) << d.size() << " frames in " << Span(d) << " s";
+  EXPECT_GT(rate, 0.2 * hz) << d.size() << " frames in " << Span(d) << " s";
 }
 
 }  // namespace
