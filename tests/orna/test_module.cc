@@ -8,9 +8,9 @@
 //                    [--query-max N] [--slow-ms N]
 //
 // --query-max is the most records the library may take from one answer of the
-// query function (default 8); --slow-ms how long property Slow takes (default 300). The server's version is 1.2.3, its build date
-// "Dec  2 2008" "11:18:08". On SRVEXIT the exit function stops the frame thread and
-// prints "exit function".
+// query function (default 8); --slow-ms how long property Slow takes (default 300).
+// The server's version is 1.2.3, its build date "Dec  2 2008" "11:18:08". On SRVEXIT
+// the exit function stops the frame thread and prints "exit function".
 //
 // Properties of device "Dev" (and "Other"):
 //   Double 512 (2.5 per element), Bytes 514 (i & 0xff), Int 515 (read 42, or the last
