@@ -16,6 +16,21 @@
 
 namespace {
 
+// Drops the file's pages from the page cache, so that the next read comes from the
+// disk. False when that isn't possible.
+bool DropFromCache(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  bool dropped = fdatasync(fd) == 0 && posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+  close(fd);
+  return dropped;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 // Seconds for one plain pass over the file; negative when it can't be read.
 double PlainRead(const std::string& path, std::vector<uint8_t>* buffer) {
   double start = NowSeconds();
@@ -62,7 +77,8 @@ double Load(const std::string& path) {
 
 }  // namespace
 
-bool RunAnimationLoadBench(uint16_t width, uint16_t height, uint32_t megabytes, int rounds) {
+bool RunAnimationLoadBench(uint16_t width, uint16_t height, uint32_t megabytes, int rounds,
+                           int coldRounds) {
   FakeExecutableDir dir;
   const uint64_t record = static_cast<uint64_t>(width) * height + 16;
   MakeOptions options;
@@ -78,32 +94,42 @@ bool RunAnimationLoadBench(uint16_t width, uint16_t height, uint32_t megabytes, 
     return false;
   }
   const double megabytesInFile = static_cast<double>(record) * options.frames / 1e6;
+  const size_t fileBytes = static_cast<size_t>(record * options.frames);
   std::vector<uint8_t> buffer(1 << 20);
-  std::vector<double> plain;
-  std::vector<double> loads;
-  std::vector<double> fresh;
-  PlainRead(path, &buffer);  // brings the file into the page cache for both
+  std::vector<double> plain, loads, fresh, coldPlain, coldLoads;
+  PlainRead(path, &buffer);  // brings the file into the page cache
   for (int i = 0; i < rounds; ++i) {
     plain.push_back(PlainRead(path, &buffer));
     loads.push_back(Load(path));
-    fresh.push_back(FreshRead(path, static_cast<size_t>(record * options.frames)));
+    fresh.push_back(FreshRead(path, fileBytes));
   }
-  if (*std::min_element(plain.begin(), plain.end()) < 0 ||
-      *std::min_element(loads.begin(), loads.end()) < 0) {
-    std::printf("  reading failed\n");
-    return false;
+  for (int i = 0; i < coldRounds; ++i) {
+    coldPlain.push_back(DropFromCache(path) ? PlainRead(path, &buffer) : -1);
+    coldLoads.push_back(DropFromCache(path) ? Load(path) : -1);
   }
-  std::sort(plain.begin(), plain.end());
-  std::sort(loads.begin(), loads.end());
-  std::sort(fresh.begin(), fresh.end());
-  const double plainRate = megabytesInFile / plain[plain.size() / 2];
-  const double loadRate = megabytesInFile / loads[loads.size() / 2];
-  std::printf("  %.0f MB file, %lld frames of %ux%u (medians of %d rounds, file in page cache)\n",
-              megabytesInFile, static_cast<long long>(options.frames), width, height, rounds);
-  std::printf("    loader:          %8.0f MB/s\n", loadRate);
-  std::printf("    sequential read: %8.0f MB/s\n", plainRate);
-  std::printf("    loader / read: %.1f %%\n", 100.0 * loadRate / plainRate);
-  std::printf("    for reference, sequential read into fresh ordinary memory: %8.0f MB/s\n",
-              megabytesInFile / fresh[fresh.size() / 2]);
+  for (const std::vector<double>* times : {&plain, &loads, &fresh, &coldPlain, &coldLoads}) {
+    if (!times->empty() && *std::min_element(times->begin(), times->end()) < 0) {
+      std::printf("  reading failed\n");
+      return false;
+    }
+  }
+  std::printf("  %.0f MB file, %lld frames of %ux%u\n", megabytesInFile,
+              static_cast<long long>(options.frames), width, height);
+  const double hotLoad = megabytesInFile / Median(loads);
+  const double hotRead = megabytesInFile / Median(plain);
+  std::printf("    file in the page cache (medians of %d rounds):\n", rounds);
+  std::printf("      loader:          %8.0f MB/s\n", hotLoad);
+  std::printf("      sequential read: %8.0f MB/s   loader / read: %.1f %%\n", hotRead,
+              100.0 * hotLoad / hotRead);
+  std::printf("      sequential read into fresh ordinary memory: %8.0f MB/s\n",
+              megabytesInFile / Median(fresh));
+  if (coldRounds > 0) {
+    const double coldLoad = megabytesInFile / Median(coldLoads);
+    const double coldRead = megabytesInFile / Median(coldPlain);
+    std::printf("    file read from the disk (medians of %d rounds):\n", coldRounds);
+    std::printf("      loader:          %8.0f MB/s\n", coldLoad);
+    std::printf("      sequential read: %8.0f MB/s   loader / read: %.1f %%\n", coldRead,
+                100.0 * coldLoad / coldRead);
+  }
   return true;
 }

@@ -12,10 +12,10 @@
 int main() {
   std::printf("frames_bench; load average before: %s\n", LoadAverage().c_str());
   std::printf("grab loop, no limit (target for 6 MiB frames: >= 90 %% of memcpy)\n");
-  bool ok = RunGrabLoopBench(640, 480, 8, 1.0, 5);
-  ok = RunGrabLoopBench(2048, 1024, 24, 1.0, 5) && ok;
+  bool ok = RunGrabLoopBench(640, 480, 8, 0.5, 9);
+  ok = RunGrabLoopBench(2048, 1024, 24, 0.5, 9) && ok;
   std::printf("loading a 1 GiB animation (target: >= 70 %% of a sequential read)\n");
-  ok = RunAnimationLoadBench(640, 480, 1024, 5) && ok;
+  ok = RunAnimationLoadBench(640, 480, 1024, 5, 3) && ok;
   std::printf("load average after: %s\n", LoadAverage().c_str());
   return ok ? 0 : 1;
 }

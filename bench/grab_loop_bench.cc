@@ -10,6 +10,7 @@
 
 #include "bench/frames_bench_support.h"
 #include "config/ini_ex_wrap.h"
+#include "source/animation_loader.h"
 #include "source/animation_player.h"
 #include "source/frame_slot.h"
 #include "tests/fakes/fake_executable_dir.h"
@@ -36,7 +37,7 @@ Rate RateOf(uint64_t frames, double seconds, uint64_t frameLength) {
   return rate;
 }
 
-// The player from settings naming file, unlimited, for about seconds.
+// The player from settings, unlimited, for about seconds.
 bool MeasurePlayer(CIniExWrap& settings, uint8_t* slots, double seconds, uint64_t frameLength,
                    Rate* rate) {
   AnimationPlayer player;
@@ -56,10 +57,16 @@ bool MeasurePlayer(CIniExWrap& settings, uint8_t* slots, double seconds, uint64_
   return true;
 }
 
-// memcpy of frameLength bytes from kFrames separate blocks into the two slots' pixel
-// areas, alternately, for about seconds.
-Rate MeasureMemcpy(uint8_t* slots, uint64_t frameLength, double seconds) {
-  std::vector<std::vector<uint8_t>> frames(kFrames, std::vector<uint8_t>(frameLength, 7));
+// memcpy of frameLength bytes from the frames of the same animation, loaded the same
+// way as the player loads it, into the two slots' pixel areas, alternately, for about
+// seconds.
+Rate MeasureMemcpy(const std::string& file, uint8_t* slots, uint64_t frameLength,
+                   double seconds) {
+  LoadedAnimation animation;
+  if (LoadAnimationFile(file.c_str(), kSlotPixelCapacity, &animation, nullptr) !=
+      AnimationLoadStatus::kLoaded) {
+    return Rate();
+  }
   uint64_t copies = 0;
   uint32_t slot = 0;
   double start = NowSeconds();
@@ -67,13 +74,14 @@ Rate MeasureMemcpy(uint8_t* slots, uint64_t frameLength, double seconds) {
   while (end - start < seconds) {
     for (int i = 0; i < 16; ++i) {
       uint8_t* pixels = FrameSlotAt(slots, slot) + kFramePrefixSize;
-      std::memcpy(pixels, frames[copies % kFrames].data(), frameLength);
+      std::memcpy(pixels, animation.frames[copies % animation.frameCount], frameLength);
       KeepMemory(pixels);
       slot ^= 1;
       ++copies;
     }
     end = NowSeconds();
   }
+  FreeAnimation(&animation);
   return RateOf(copies, end - start, frameLength);
 }
 
@@ -121,7 +129,7 @@ bool RunGrabLoopBench(uint16_t width, uint16_t height, uint8_t bits, double seco
     Rate rate;
     if (!MeasurePlayer(settings, slots.data(), seconds, frameLength, &rate)) return false;
     players.push_back(rate);
-    copies.push_back(MeasureMemcpy(slots.data(), frameLength, seconds));
+    copies.push_back(MeasureMemcpy(dir.File("bench.imm"), slots.data(), frameLength, seconds));
   }
   Rate player = Median(players);
   Rate copy = Median(copies);
