@@ -1,30 +1,10 @@
 // The loopback tests' fixture: private directory, free ports, server start and stop.
 #include "tests/orna/loopback_fixture.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
-
-int FreeLoopbackPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(fd);
-  return port;
-}
 
 bool WaitUntil(int timeoutMs, const std::function<bool()>& condition) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -16,14 +16,12 @@
 #include <vector>
 
 #include "orna/orna_client.h"
-#include "tests/orna/temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/orna/test_server_process.h"
 
 // Time-out of calls in these tests: long enough for a sanitizer build on a busy machine.
 constexpr int kCallTimeoutMs = 5000;
-
-// A TCP port on 127.0.0.1 that was free a moment ago; 0 when none could be had.
-int FreeLoopbackPort();
 
 // Polls CONDITION every few milliseconds until it holds (true) or TIMEOUT_MS passed.
 bool WaitUntil(int timeoutMs, const std::function<bool()>& condition);

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "orna/names.h"
-#include "tests/orna/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
