@@ -18,7 +18,8 @@ struct PngFailure {
 
 void OnPngError(png_structp png, png_const_charp message) {
   auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
-  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  std::snprintf(failure->message, sizeof failure->message, "damaged or cut-off PNG (%s)",
+                message);
   png_longjmp(png, 1);
 }
 

@@ -4,6 +4,7 @@
 #include "tools/immtool/png_io.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <string>
@@ -80,6 +81,25 @@ TEST(PngIo, TruncatedPngIsRefusedWithoutCrashing) {
     ASSERT_TRUE(dir.Write("cut.png", bytes.substr(0, keep)));
     GreyImage image;
     EXPECT_FALSE(ReadGreyPng(dir.File("cut.png"), &image, &error)) << keep;
+    EXPECT_NE(std::string::npos, error.find("cut.png")) << error;
+  }
+}
+
+TEST(PngIo, ColourAndAlphaPicturesAreRefused) {
+  ScratchDir dir;
+  const uint8_t pixels[2 * 2 * 4] = {};
+  for (png_uint_32 format : {png_uint_32{PNG_FORMAT_RGB}, png_uint_32{PNG_FORMAT_GA}}) {
+    png_image picture = {};
+    picture.version = PNG_IMAGE_VERSION;
+    picture.width = 2;
+    picture.height = 2;
+    picture.format = format;
+    ASSERT_NE(0, png_image_write_to_file(&picture, dir.File("c.png").c_str(), 0, pixels, 0,
+                                         nullptr));
+    GreyImage image;
+    std::string error;
+    EXPECT_FALSE(ReadGreyPng(dir.File("c.png"), &image, &error)) << format;
+    EXPECT_NE(std::string::npos, error.find("grey")) << error;
   }
 }
 
