@@ -55,15 +55,15 @@ int OrnaSendRequest(void* socket, const orna_wire::RequestHeader& request,
   uint8_t bytes[orna_wire::kRequestHeaderSize];
   orna_wire::EncodeRequest(request, bytes);
   bool withInput = request.inFormat != ORNA_FMT_NULL;
+  // Sent at once when the queue has room (the usual case); waited for otherwise.
   for (;;) {
-    zmq_pollitem_t item = {socket, 0, ZMQ_POLLOUT, 0};
-    if (zmq_poll(&item, 1, deadline.Left()) > 0) {
-      if (zmq_send(socket, bytes, sizeof bytes, ZMQ_DONTWAIT | (withInput ? ZMQ_SNDMORE : 0)) >= 0) {
-        if (withInput) zmq_send(socket, input.data(), input.size(), 0);
-        return ORNA_OK;
-      }
+    if (zmq_send(socket, bytes, sizeof bytes, ZMQ_DONTWAIT | (withInput ? ZMQ_SNDMORE : 0)) >= 0) {
+      if (withInput) zmq_send(socket, input.data(), input.size(), 0);
+      return ORNA_OK;
     }
     if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
+    zmq_pollitem_t item = {socket, 0, ZMQ_POLLOUT, 0};
+    zmq_poll(&item, 1, deadline.Left());
   }
 }
 

@@ -49,8 +49,9 @@ ReplyHeader Ack(const RequestHeader& request, int result) {
 }
 
 // Hands one read of contract C to all its subscribers: the same header and data parts
-// for everyone, shared, not copied.
-void Deliver(OrnaContract& c, ReplyHeader header, OrnaMessage* data) {
+// for everyone, shared, not copied. The data is made when the first subscriber can
+// take it; when every queue is full nothing is copied at all.
+void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
   OrnaServer& s = Server();
   header.kind = orna_wire::kDelivery;
   header.id = c.id;
@@ -59,10 +60,20 @@ void Deliver(OrnaContract& c, ReplyHeader header, OrnaMessage* data) {
   if (!OrnaEncodeReply(header, &head)) return;
   std::vector<std::string> gone;
   for (const OrnaSubscriber& subscriber : c.subscribers) {
-    int error = OrnaSendToClient(s.router, subscriber.routingId, head, data);
-    if (error == 0) ++s.counters.deliveries;
-    else if (error == EAGAIN) ++s.counters.dropped;
+    int error = OrnaOpenToClient(s.router, subscriber.routingId);
+    if (error == EAGAIN) ++s.counters.dropped;
     else if (error == EHOSTUNREACH) gone.push_back(subscriber.routingId);
+    if (error != 0) continue;
+    if (!OrnaMakeAnswerData(data)) {
+      // Out of memory: this and later subscribers learn so instead.
+      data->present = false;
+      header.result = ORNA_OUT_OF_MEMORY;
+      header.count = 0;
+      orna_wire::CopyName(header.text, sizeof header.text, OrnaErrorText(ORNA_OUT_OF_MEMORY));
+      OrnaEncodeReply(header, &head);
+    }
+    if (OrnaFinishToClient(s.router, head, data->present ? &data->message : nullptr) == 0)
+      ++s.counters.deliveries;
   }
   for (const std::string& client : gone) OrnaForgetClient(s.contracts, client);
 }
@@ -73,13 +84,18 @@ struct ContractRead {
   short format = 0;
   int32_t count = 0;
   ReplyHeader header;
-  OrnaMessage data;
-  bool hasData = false;
+  OrnaAnswerData data;
 };
 
 void Read(ContractRead* read, const std::string& property) {
   OrnaReadProperty(read->device.c_str(), property.c_str(), read->format, read->count, nullptr,
-                   ORNA_ACCESS_READ, &read->header, &read->data, &read->hasData);
+                   ORNA_ACCESS_READ, &read->header, &read->data);
+}
+
+OrnaContract* FindById(uint32_t id) {
+  for (auto& candidate : Server().contracts.list)
+    if (candidate->id == id) return candidate.get();
+  return nullptr;
 }
 
 // 516 ("already sent") means there is nothing new for the subscribers.
@@ -112,7 +128,8 @@ void OrnaServeUnsubscribe(const std::string& client, const RequestHeader& reques
 
 // Each scheduled property is read once per distinct (device, format, count) among its
 // contracts, so that contracts differing only in their interval all get the same
-// result; each read's data goes to every such contract.
+// result; each read goes to all its contracts before the next read, while the frame
+// it may point into is still the current one.
 void OrnaServeScheduled() {
   OrnaServer& s = Server();
   std::set<std::string> pending;
@@ -122,29 +139,31 @@ void OrnaServeScheduled() {
     pending.swap(schedule.pending);
   }
   for (const std::string& property : pending) {
-    std::vector<std::unique_ptr<ContractRead>> reads;
-    // Contracts may end while delivering (a client gone); walk by id.
-    std::vector<uint32_t> ids;
-    for (const auto& c : s.contracts.list)
-      if (c->key.property == property) ids.push_back(c->id);
-    for (uint32_t id : ids) {
-      OrnaContract* c = nullptr;
-      for (auto& candidate : s.contracts.list)
-        if (candidate->id == id) c = candidate.get();
-      if (c == nullptr) continue;
-      ContractRead* read = nullptr;
-      for (auto& r : reads)
-        if (r->device == c->key.device && r->format == c->key.format && r->count == c->key.count)
-          read = r.get();
-      if (read == nullptr) {
-        reads.push_back(std::make_unique<ContractRead>());
-        read = reads.back().get();
-        read->device = c->key.device;
-        read->format = c->key.format;
-        read->count = c->key.count;
-        Read(read, property);
+    // Contracts may end while delivering (a client gone): keep ids, not pointers.
+    std::vector<std::vector<uint32_t>> groups;
+    std::vector<OrnaContractKey> groupKeys;
+    for (const auto& c : s.contracts.list) {
+      if (c->key.property != property) continue;
+      size_t g = 0;
+      while (g < groupKeys.size() &&
+             !(groupKeys[g].device == c->key.device && groupKeys[g].format == c->key.format &&
+               groupKeys[g].count == c->key.count))
+        ++g;
+      if (g == groupKeys.size()) {
+        groupKeys.push_back(c->key);
+        groups.emplace_back();
       }
-      if (WorthSending(read->header)) Deliver(*c, read->header, read->hasData ? &read->data : nullptr);
+      groups[g].push_back(c->id);
+    }
+    for (size_t g = 0; g < groups.size(); ++g) {
+      ContractRead read;
+      read.device = groupKeys[g].device;
+      read.format = groupKeys[g].format;
+      read.count = groupKeys[g].count;
+      Read(&read, property);
+      if (!WorthSending(read.header)) continue;
+      for (uint32_t id : groups[g])
+        if (OrnaContract* c = FindById(id)) Deliver(*c, read.header, &read.data);
     }
   }
 }
@@ -156,9 +175,7 @@ void OrnaServeContractTimers() {
   for (const auto& c : s.contracts.list)
     if (c->readPending && c->nextDue <= now) due.push_back(c->id);
   for (uint32_t id : due) {
-    OrnaContract* c = nullptr;
-    for (auto& candidate : s.contracts.list)
-      if (candidate->id == id) c = candidate.get();
+    OrnaContract* c = FindById(id);
     if (c == nullptr) continue;
     if (c->key.intervalMs > 0) {
       auto interval = std::chrono::milliseconds(c->key.intervalMs);
@@ -172,6 +189,6 @@ void OrnaServeContractTimers() {
     read.format = c->key.format;
     read.count = c->key.count;
     Read(&read, c->key.property);
-    if (WorthSending(read.header)) Deliver(*c, read.header, read.hasData ? &read.data : nullptr);
+    if (WorthSending(read.header)) Deliver(*c, read.header, &read.data);
   }
 }

@@ -38,7 +38,9 @@ long WaitMs(const OrnaServer& s) {
   if (s.moduleRegistered && s.backgroundFunction != nullptr && s.backgroundIntervalMs > 0)
     until = std::min(until, s.nextBackground);
   until = OrnaNextContractRead(s.contracts, until);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+  // Rounded up: a wait rounded down to 0 would poll again and again in the last
+  // millisecond before a timer.
+  auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
   return ms < 0 ? 0 : (long)ms;
 }
 
@@ -82,7 +84,7 @@ int _SystemCycle(int wait) {
   }
   if (s.exitRequested) EndProcess(s);
 
-  DrainWakeUps(s);
+  if ((items[1].revents & ZMQ_POLLIN) != 0) DrainWakeUps(s);
   if (s.moduleRegistered) {
     OrnaServeScheduled();
     OrnaServeContractTimers();

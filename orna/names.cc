@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 int OrnaBasePort() {
   const char* text = getenv("ORNA_BASE_PORT");
@@ -100,6 +102,39 @@ bool ReadEntry(const std::string& path, std::string* endpoint, long* pid) {
   return true;
 }
 
+// Entries as last read, by path: a call re-reads an entry only when its file changed,
+// which saves an open, a read and a close on every call.
+struct CachedEntry {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  off_t size = 0;
+  std::string endpoint;
+  long pid = 0;
+};
+
+bool ReadEntryCached(const std::string& path, std::string* endpoint, long* pid) {
+  static std::mutex mutex;
+  static std::map<std::string, CachedEntry> cache;  // guarded by mutex
+  struct stat info;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (stat(path.c_str(), &info) != 0) {
+    cache.erase(path);
+    return false;
+  }
+  auto it = cache.find(path);
+  if (it != cache.end() && it->second.device == info.st_dev && it->second.inode == info.st_ino &&
+      it->second.size == info.st_size && it->second.modified.tv_sec == info.st_mtim.tv_sec &&
+      it->second.modified.tv_nsec == info.st_mtim.tv_nsec) {
+    *endpoint = it->second.endpoint;
+    *pid = it->second.pid;
+    return true;
+  }
+  if (!ReadEntry(path, endpoint, pid)) return false;
+  cache[path] = {info.st_dev, info.st_ino, info.st_mtim, info.st_size, *endpoint, *pid};
+  return true;
+}
+
 bool ProcessAlive(long pid) { return pid > 0 && (kill((pid_t)pid, 0) == 0 || errno == EPERM); }
 
 bool ResolveFromFile(const std::string& context, const std::string& server,
@@ -148,6 +183,6 @@ void OrnaWithdrawServer(const std::string& context, const std::string& server) {
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint) {
   long pid = 0;
-  if (ReadEntry(EntryPath(context, server), endpoint, &pid) && ProcessAlive(pid)) return true;
+  if (ReadEntryCached(EntryPath(context, server), endpoint, &pid) && ProcessAlive(pid)) return true;
   return ResolveFromFile(context, server, endpoint);
 }

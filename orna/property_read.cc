@@ -34,9 +34,11 @@ const uint8_t* PixelAddress(const DataObject& dout, const uint8_t* prefix) {
 
 void OrnaReadProperty(const char* device, const char* property, short outFormat,
                       int32_t outCount, DataObject* din, short access,
-                      orna_wire::ReplyHeader* header, OrnaMessage* data, bool* hasData) {
+                      orna_wire::ReplyHeader* header, OrnaAnswerData* data) {
   OrnaServer& s = Server();
-  *hasData = false;
+  data->present = data->made = false;
+  data->pixels = nullptr;
+  data->pixelCount = 0;
   header->format = outFormat;
   header->count = 0;
   header->stamp = 0.0;
@@ -96,13 +98,25 @@ void OrnaReadProperty(const char* device, const char* property, short outFormat,
       }
       return Fail(header, ORNA_OPERATION_FAILED, "frame without pixel address");
     }
-    if (!data->Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)delivered))
+    memcpy(data->prefix, area, ORNA_FRAME_PREFIX_SIZE);
+    data->pixels = pixels;
+    data->pixelCount = delivered;
+  } else {
+    if (!data->message.Assign(area, (size_t)element * (size_t)delivered))
       return Fail(header, ORNA_OUT_OF_MEMORY, nullptr);
-    memcpy(data->data(), area, ORNA_FRAME_PREFIX_SIZE);
-    if (delivered > 0) memcpy(data->data() + ORNA_FRAME_PREFIX_SIZE, pixels, (size_t)delivered);
-    ++s.counters.pixelCopies;
-  } else if (!data->Assign(area, (size_t)element * (size_t)delivered)) {
-    return Fail(header, ORNA_OUT_OF_MEMORY, nullptr);
+    data->made = true;
   }
-  *hasData = true;
+  data->present = true;
+}
+
+bool OrnaMakeAnswerData(OrnaAnswerData* data) {
+  if (!data->present || data->made) return true;
+  size_t pixels = (size_t)data->pixelCount;
+  if (!data->message.Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + pixels)) return false;
+  memcpy(data->message.data(), data->prefix, ORNA_FRAME_PREFIX_SIZE);
+  if (pixels > 0) memcpy(data->message.data() + ORNA_FRAME_PREFIX_SIZE, data->pixels, pixels);
+  data->pixels = nullptr;  // not to be touched after the module's next call
+  data->made = true;
+  ++Server().counters.pixelCopies;
+  return true;
 }

@@ -8,11 +8,25 @@
 #include "orna/wire.h"
 #include "server/orna_api.h"
 
+// The data of one answer. Plain values are copied out of the work area at once. A
+// frame keeps its 196-byte prefix and the address of its pixels, which stay valid only
+// until the module's next call: OrnaMakeAnswerData copies them, once, and only when a
+// client can take the answer, so frames nobody can receive cost no copy.
+struct OrnaAnswerData {
+  bool present = false;  // the answer carries data (results 0 and above 512)
+  bool made = false;     // `message` holds it
+  OrnaMessage message;
+  uint8_t prefix[ORNA_FRAME_PREFIX_SIZE] = {};
+  const uint8_t* pixels = nullptr;
+  int32_t pixelCount = 0;
+};
+
 // Calls the equipment function for DEVICE/PROPERTY with an output of OUT_FORMAT and
 // OUT_COUNT (none for ORNA_FMT_NULL), the input DIN (may be null) and ACCESS. Fills
-// result, text, format, count and stamp of HEADER, and DATA with the bytes to send;
-// *HAS_DATA tells whether there are any (only for results 0 and above 512). For frames
-// DATA is the 196-byte prefix followed by the pixel bytes, copied here once.
+// result, text, format, count and stamp of HEADER, and DATA.
 void OrnaReadProperty(const char* device, const char* property, short outFormat,
                       int32_t outCount, DataObject* din, short access,
-                      orna_wire::ReplyHeader* header, OrnaMessage* data, bool* hasData);
+                      orna_wire::ReplyHeader* header, OrnaAnswerData* data);
+// Makes DATA's message when it is not made yet; for a frame this is the one copy of
+// its pixels. Must run before the module is called again. False when memory is short.
+bool OrnaMakeAnswerData(OrnaAnswerData* data);

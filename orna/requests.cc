@@ -77,11 +77,12 @@ void ServeCall(const std::string& client, const RequestHeader& request, OrnaPart
     return;
   }
   ReplyHeader answer = AnswerTo(request, ORNA_OK);
-  OrnaMessage data;
-  bool hasData = false;
+  OrnaAnswerData data;
   OrnaReadProperty(request.device, request.property, request.outFormat, request.outCount,
-                   hasInput ? &din : nullptr, (short)request.access, &answer, &data, &hasData);
-  OrnaAnswer(client, answer, hasData ? &data : nullptr);
+                   hasInput ? &din : nullptr, (short)request.access, &answer, &data);
+  if (!OrnaMakeAnswerData(&data))
+    return OrnaAnswer(client, AnswerTo(request, ORNA_OUT_OF_MEMORY), nullptr);
+  OrnaAnswer(client, answer, data.present ? &data.message : nullptr);
 }
 
 void FillRecord(const OrnaProperty& p, PropertyQueryRecord* r) {

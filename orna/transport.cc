@@ -17,24 +17,38 @@ bool OrnaReceive(void* socket, OrnaParts* parts) {
   }
 }
 
-int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& header,
-                     OrnaMessage* data) {
-  OrnaMessage id, head, body;
-  if (!id.Assign(routingId.data(), routingId.size()) || !head.ShareFrom(header)) return ENOMEM;
-  if (data != nullptr && !body.ShareFrom(*data)) return ENOMEM;
-  if (zmq_msg_send(id.get(), router, ZMQ_SNDMORE | ZMQ_DONTWAIT) < 0) {
-    if (errno != EAGAIN) return errno;
-    // The socket learns that the client's side has emptied the queue from commands it
-    // takes in only now and then, so a queue can look full that has room. Take them
-    // in and try once more before treating the client as slow.
-    int events = 0;
-    size_t size = sizeof events;
-    zmq_getsockopt(router, ZMQ_EVENTS, &events, &size);
-    if (zmq_msg_send(id.get(), router, ZMQ_SNDMORE | ZMQ_DONTWAIT) < 0) return errno;
+int OrnaOpenToClient(void* router, const std::string& routingId) {
+  OrnaMessage id;
+  if (!id.Assign(routingId.data(), routingId.size())) return ENOMEM;
+  if (zmq_msg_send(id.get(), router, ZMQ_SNDMORE | ZMQ_DONTWAIT) >= 0) return 0;
+  if (errno != EAGAIN) return errno;
+  // The socket learns that the client's side has emptied the queue from commands it
+  // takes in only now and then, so a queue can look full that has room. Take them
+  // in and try once more before treating the client as slow.
+  int events = 0;
+  size_t size = sizeof events;
+  zmq_getsockopt(router, ZMQ_EVENTS, &events, &size);
+  if (zmq_msg_send(id.get(), router, ZMQ_SNDMORE | ZMQ_DONTWAIT) < 0) return errno;
+  return 0;
+}
+
+int OrnaFinishToClient(void* router, OrnaMessage& header, OrnaMessage* data) {
+  OrnaMessage head, body;
+  if (!head.ShareFrom(header) || (data != nullptr && !body.ShareFrom(*data))) {
+    // The message was opened and must be ended: end it with an empty part.
+    OrnaMessage empty;
+    zmq_msg_send(empty.get(), router, 0);
+    return ENOMEM;
   }
   if (zmq_msg_send(head.get(), router, data != nullptr ? ZMQ_SNDMORE : 0) < 0) return errno;
   if (data != nullptr && zmq_msg_send(body.get(), router, 0) < 0) return errno;
   return 0;
+}
+
+int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& header,
+                     OrnaMessage* data) {
+  int error = OrnaOpenToClient(router, routingId);
+  return error != 0 ? error : OrnaFinishToClient(router, header, data);
 }
 
 bool OrnaEncodeReply(const orna_wire::ReplyHeader& header, OrnaMessage* message) {

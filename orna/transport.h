@@ -28,6 +28,11 @@ bool OrnaReceive(void* socket, OrnaParts* parts);
 // the client is gone, or another errno.
 int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& header,
                      OrnaMessage* data);
+// The same in two steps, so that the data need only be made once some client can take
+// it: OrnaOpenToClient sends the routing id (answers as above; nothing is committed
+// unless it answers 0), and after a 0 OrnaFinishToClient must send the rest.
+int OrnaOpenToClient(void* router, const std::string& routingId);
+int OrnaFinishToClient(void* router, OrnaMessage& header, OrnaMessage* data);
 
 // Encodes HEADER into MESSAGE.
 bool OrnaEncodeReply(const orna_wire::ReplyHeader& header, OrnaMessage* message);
