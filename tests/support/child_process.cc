@@ -39,27 +39,34 @@ bool ChildProcess::Start() {
   for (std::string& a : argStrings) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  pid_ = fork();
-  if (pid_ < 0) return false;
-  if (pid_ == 0) {
-    if (!options_.workingDirectory.empty() && chdir(options_.workingDirectory.c_str()) != 0) _exit(126);
-    int out = open(options_.stdoutPath.empty() ? "/dev/null" : options_.stdoutPath.c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(options_.stderrPath.empty() ? "/dev/null" : options_.stderrPath.c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) _exit(126);
-    dup2(out, 1);
-    dup2(err, 2);
-    // A clean signal state: the test runner may have blocked or ignored some.
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGPIPE, SIG_DFL);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // First the working directory: relative file paths are opened from there.
+  if (!options_.workingDirectory.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, options_.workingDirectory.c_str());
+  if (!options_.stdinPath.empty())
+    posix_spawn_file_actions_addopen(&actions, 0, options_.stdinPath.c_str(), O_RDONLY, 0);
+  const char* out = options_.stdoutPath.empty() ? "/dev/null" : options_.stdoutPath.c_str();
+  const char* err = options_.stderrPath.empty() ? "/dev/null" : options_.stderrPath.c_str();
+  posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // A clean signal state: the test runner may have blocked or ignored some.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int s : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&defaults, s);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = -1;
+  int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return false;
+  pid_ = pid;
   reaped_ = false;
   return true;
 }
@@ -82,7 +89,7 @@ bool ChildProcess::WaitExit(int timeoutMs, int* status) {
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (pid_ <= 0) return false;
+  if (!reaped_) return false;
   *status = status_;
   return true;
 }

@@ -1,7 +1,9 @@
-// Processes that system tests start: a program run with its arguments, extra
-// environment variables and a working directory, its standard output and error in
-// files. The destructor kills (SIGKILL) and reaps a process that still runs, so no
-// test leaves one behind; every wait is bounded.
+// Processes that tests start: a program run with its arguments, extra environment
+// variables and a working directory, its standard input, output and error from and to
+// files, with default signal handling and no blocked signals whatever the test runner
+// set. posix_spawn starts it, so nothing runs between fork and exec in a test process
+// that has threads of its own. The destructor kills (SIGKILL) and reaps a process that
+// still runs, so no test leaves one behind; every wait is bounded.
 //
 // One thread: the test's.
 #pragma once
@@ -17,6 +19,7 @@ struct ChildOptions {
   std::vector<std::string> args;  // without the program name
   std::vector<std::pair<std::string, std::string>> environment;  // added to the test's
   std::string workingDirectory;   // empty: the test's own
+  std::string stdinPath;          // empty: the test's own standard input
   std::string stdoutPath;         // empty: /dev/null
   std::string stderrPath;         // empty: /dev/null
 };
@@ -28,9 +31,12 @@ class ChildProcess final {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  // False when the program could not be started: not found or not executable, or the
+  // working directory or an output file could not be opened.
   bool Start();
   bool Running();
-  // Waits at most timeoutMs for the process to end; true with its wait status.
+  // Waits at most timeoutMs for the process to end and reaps it; true with its wait
+  // status.
   bool WaitExit(int timeoutMs, int* status);
   bool Signal(int signal);
   void Kill();
