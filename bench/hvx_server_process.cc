@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "bench/server_process.h"
 #include "orna/orna_client.h"
+#include "tests/support/child_process.h"
 
 extern char** environ;
 

@@ -1,9 +1,7 @@
 #include "bench/server_process.h"
 
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 
 #include "bench/bench_server.h"
 #include "orna/orna_client.h"
+#include "tests/support/child_process.h"
 
 extern char** environ;
 
@@ -92,22 +91,6 @@ pid_t SpawnSelf(const std::vector<std::string>& args, const std::vector<std::str
     else close(fds[0]);
   }
   return r == 0 ? pid : -1;
-}
-
-int FreeLoopbackPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(fd);
-  return port;
 }
 
 bool StartServer(int frameBytes, int maxSeconds, ServerProcess* server, std::string* error) {

@@ -10,9 +10,6 @@
 
 namespace bench {
 
-// A TCP port on 127.0.0.1 that was free a moment ago; 0 when none could be found.
-int FreeLoopbackPort();
-
 // Starts this program with ARGS and the environment plus EXTRA_ENV ("NAME=value"
 // entries replace ours). With STDOUT_FD non-null, the child's standard output is a pipe
 // whose reading end is stored there. -1 when it could not be started.
