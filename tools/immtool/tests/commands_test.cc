@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/grey_png.h"
 #include "tools/immtool/describe.h"
-#include "tools/immtool/png_io.h"
 #include "tools/immtool/tests/scratch_dir.h"
 
 namespace {

@@ -1,7 +1,8 @@
-// Grey PNG pictures for `immtool import` and `export`: 8-bit grey, one byte per pixel,
-// and 16-bit grey, two bytes per pixel held little-endian in memory as in animation
-// files (PNG itself stores them big-endian; the conversion happens here). Other
-// colour types and depths are refused with a reason, never guessed at.
+// Grey PNG pictures as the tools read and write them (`immtool import` and `export`,
+// `ornactl monitor --save-png`): 8-bit grey, one byte per pixel, and 16-bit grey, two
+// bytes per pixel held little-endian in memory as in animation files and frames
+// (PNG itself stores them big-endian; the conversion happens here). Other colour types
+// and depths are refused with a reason, never guessed at.
 //
 // Threading: any thread; each call works on its own file.
 #pragma once
@@ -22,7 +23,9 @@ struct GreyImage {
 // PNG, is damaged, or isn't 8- or 16-bit grey without alpha.
 bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error);
 
-// Writes width x height pixels of bitDepth 8 or 16 as a grey PNG at path. False with
-// the reason in *error; no file is left behind then.
+// Writes width x height pixels of bitDepth 8 or 16 as a grey PNG at path, through a
+// temporary file beside it (path + ".part") that is renamed when complete, so that
+// path never holds half a picture. False with the reason (naming path) in *error; no
+// file is left behind then.
 bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int bitDepth,
                   const uint8_t* pixels, std::string* error);

@@ -1,4 +1,4 @@
-#include "tools/immtool/png_io.h"
+#include "tools/common/grey_png.h"
 
 #include <png.h>
 
@@ -10,16 +10,17 @@
 namespace {
 
 // libpng reports errors by calling OnPngError, which must not return: the message is
-// kept and the jump goes back to the setjmp of the function that called libpng. Those
-// functions keep only trivially destructible locals, so the jump skips no destructor.
+// kept, after what was being done, and the jump goes back to the setjmp of the function
+// that called libpng. Those functions keep only trivially destructible locals, so the
+// jump skips no destructor.
 struct PngFailure {
+  const char* doing;  // "damaged or cut-off PNG", "PNG encoding failed"
   char message[200];
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
   auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
-  std::snprintf(failure->message, sizeof failure->message, "damaged or cut-off PNG (%s)",
-                message);
+  std::snprintf(failure->message, sizeof failure->message, "%s (%s)", failure->doing, message);
   png_longjmp(png, 1);
 }
 
@@ -125,7 +126,7 @@ bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error) 
   bool isPng = std::fread(signature, 1, sizeof signature, file) == sizeof signature &&
                png_sig_cmp(signature, 0, sizeof signature) == 0;
   std::rewind(file);
-  PngFailure failure = {};
+  PngFailure failure = {"damaged or cut-off PNG", ""};
   bool ok = isPng && DecodePng(file, image, &failure);
   std::fclose(file);
   if (!isPng) {
@@ -142,17 +143,23 @@ bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int 
     *error = path + ": only 8- or 16-bit pictures of at least one pixel are written";
     return false;
   }
-  FILE* file = std::fopen(path.c_str(), "wb");
+  const std::string temporary = path + ".part";
+  FILE* file = std::fopen(temporary.c_str(), "wb");
   if (file == nullptr) {
     *error = path + ": " + std::strerror(errno);
     return false;
   }
-  PngFailure failure = {};
+  PngFailure failure = {"PNG encoding failed", ""};
   bool ok = EncodePng(file, width, height, bitDepth, pixels, &failure);
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) {
-    *error = path + ": " + (failure.message[0] != '\0' ? failure.message : "cannot write");
-    std::remove(path.c_str());
+  if (!ok) *error = path + ": " + failure.message;
+  if (std::fclose(file) != 0 && ok) {
+    *error = path + ": " + std::strerror(errno);
+    ok = false;
   }
+  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+    *error = path + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) std::remove(temporary.c_str());
   return ok;
 }
