@@ -117,9 +117,10 @@ int RegisterPropertyEx(const char* moduleName, const char* property, int outSize
   if (!ValidName(property) || outSize < 0) return -ORNA_INVALID_ARGUMENT;
   if (OrnaElementSize(outFormat) < 0) return -ORNA_ILLEGAL_FORMAT;
   if (access < 1 || access > 3) return -ORNA_ILLEGAL_READ_WRITE;
+  // Properties are registered by name, without their device, so a name that two
+  // devices share (such as ID or Status) is registered once per device: each
+  // registration is kept and answered with its own number.
   OrnaServer& s = Server();
-  for (const OrnaProperty& p : s.properties)
-    if (p.name == property) return -ORNA_ALREADY_REGISTERED;
   s.properties.push_back({property, Text(description), outSize, outFormat, access, id});
   return (int)s.properties.size();
 }
