@@ -13,6 +13,7 @@
 #include <new>
 
 #include "app/registry.h"
+#include "app/sys_posix.h"
 
 struct SysRegistryKey {
   int directory;  // the key's folder, open for the *at calls
@@ -92,19 +93,6 @@ int32_t CreateFolders(const char* path) {
   }
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= size_t(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 int32_t SysRegOpenKeyForSetValue(const char* subKey, SysRegistryKey** key) {
@@ -155,7 +143,7 @@ int32_t SysRegSetStringValue(SysRegistryKey* key, const char* valueName, const v
            gTemporaryCounter.fetch_add(1));
   int fd = openat(key->directory, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return FromErrno(errno);
-  bool written = WriteAll(fd, static_cast<const char*>(data), size) && fsync(fd) == 0;
+  bool written = SysWriteAll(fd, data, size) && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && written) {
     written = false;

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "app/sys.h"
+#include "app/sys_posix.h"
 #include "app/sys_testing.h"
 
 struct SysSemaphore {
@@ -37,20 +38,6 @@ namespace {
 bool gModuleFileNameOverridden = false;
 char gModuleFileNameOverride[4096];
 
-// Writes the whole buffer, going on after partial writes and interruptions.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 bool CopyContents(int from, int to) {
   char buffer[65536];
   for (;;) {
@@ -60,11 +47,25 @@ bool CopyContents(int from, int to) {
       return false;
     }
     if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
+    if (!SysWriteAll(to, buffer, static_cast<size_t>(got))) return false;
   }
 }
 
 }  // namespace
+
+bool SysWriteAll(int fd, const void* data, size_t size) {
+  const char* next = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t written = write(fd, next, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    next += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
 
 void SysSetModuleFileNameForTesting(const char* path) {
   gModuleFileNameOverridden = path != nullptr;
@@ -144,7 +145,7 @@ bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // the same moment by two threads never mix.
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool written = WriteAll(fd, static_cast<const char*>(data), size);
+  bool written = SysWriteAll(fd, data, size);
   if (close(fd) != 0) written = false;
   return written;
 }
