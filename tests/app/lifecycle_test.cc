@@ -20,7 +20,7 @@
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
 #include "app/process_state.h"
-#include "tests/fakes/fake_executable_dir.h"
+#include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"
 
@@ -28,19 +28,16 @@ namespace {
 
 FakeExecutableDir* gDir = nullptr;
 
-class LifecycleEnvironment : public ::testing::Environment {
+class LifecycleEnvironment : public ExecutableDirEnvironment {
  public:
+  LifecycleEnvironment() : ExecutableDirEnvironment(&gDir) {}
   void SetUp() override {
-    gDir = new FakeExecutableDir;
+    ExecutableDirEnvironment::SetUp();
     // AppSettings learnt the executable's directory when it was constructed, before
     // the test could point it here: construct it again now.
     AppSettings.~CIniExWrap();
     new (&AppSettings) CIniExWrap();
     GTEST_FLAG_SET(death_test_style, "fast");
-  }
-  void TearDown() override {
-    delete gDir;
-    gDir = nullptr;
   }
 };
 

@@ -17,24 +17,15 @@
 
 #include "app/log_testing.h"
 #include "app/process_state.h"
-#include "tests/fakes/fake_executable_dir.h"
+#include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 
 namespace {
 
 FakeExecutableDir* gDir = nullptr;
 
-class LogEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { gDir = new FakeExecutableDir; }
-  void TearDown() override {
-    delete gDir;
-    gDir = nullptr;
-  }
-};
-
 const ::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new LogEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ExecutableDirEnvironment(&gDir));
 
 time_t gNow = 0;
 time_t FixedClock() { return gNow; }

@@ -9,24 +9,15 @@
 #include "config/ini_ex_wrap.h"
 #include "source/animation_player.h"
 #include "source/frame_slot.h"
-#include "tests/fakes/fake_executable_dir.h"
+#include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/settings_writer.h"
 
 namespace {
 
 FakeExecutableDir* gDir = nullptr;
 
-class LogEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { gDir = new FakeExecutableDir; }
-  void TearDown() override {
-    delete gDir;
-    gDir = nullptr;
-  }
-};
-
 const ::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new LogEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ExecutableDirEnvironment(&gDir));
 
 bool StartWith(const char* animationFile, AnimationPlayer* player) {
   CIniExWrap settings;
