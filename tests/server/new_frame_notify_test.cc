@@ -151,7 +151,10 @@ TEST_F(NewFrameNotifyTest, NotificationWaitsWhileNextSlotIsCopiedOut) {
   });
   std::this_thread::sleep_for(milliseconds(100));
   EXPECT_FALSE(returned.load()) << "slot 0 could be refilled during the copy";
-  EXPECT_EQ(BaseBuffer.load() + 6291652, CurrentFrame.slot);  // the switch itself went on
+  // The switch itself went on.
+  ASSERT_TRUE(SysWaitSemaphore(EqmOrFrameNotify.load(), 0));
+  EXPECT_EQ(BaseBuffer.load() + 6291652, CurrentFrame.slot);
+  SysReleaseSemaphore(EqmOrFrameNotify.load());
   FinishPixelHandOver();
   grab.join();
   EXPECT_TRUE(returned.load());
