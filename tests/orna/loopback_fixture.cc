@@ -4,16 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <thread>
-
-bool WaitUntil(int timeoutMs, const std::function<bool()>& condition) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

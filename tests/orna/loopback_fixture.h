@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,13 +17,11 @@
 #include "orna/orna_client.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/orna/test_server_process.h"
 
 // Time-out of calls in these tests: long enough for a sanitizer build on a busy machine.
 constexpr int kCallTimeoutMs = 5000;
-
-// Polls CONDITION every few milliseconds until it holds (true) or TIMEOUT_MS passed.
-bool WaitUntil(int timeoutMs, const std::function<bool()>& condition);
 
 double SecondsSince(std::chrono::steady_clock::time_point start);
 

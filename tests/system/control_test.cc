@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
 #include "tests/system/video_service_run.h"
 
@@ -16,16 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls until predicate holds or timeoutMs passes.
-template <typename Predicate>
-bool WaitFor(int timeoutMs, Predicate predicate) {
-  auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (predicate()) return true;
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
+// The wait below reads the server's log each time: not more often than this.
+constexpr int kPollMs = 50;
 
 TEST(QuitSwitch, WithoutInstanceEndsWith13AfterTheTimeOut) {
   HvxServerRun run;
@@ -72,10 +65,10 @@ TEST(ServedSettings, UnreachableServiceLeavesTheLocalFile) {
   HvxServerRun run;
   ASSERT_TRUE(run.WriteSettings());
   ASSERT_TRUE(run.Start());
-  EXPECT_TRUE(WaitFor(15000, [&] {
+  EXPECT_TRUE(WaitUntil(15000, [&] {
     return run.Log().find("--- Remark: ORNA Video Service GetCfgForSrvID(17) returned 98") !=
            std::string::npos;
-  }));
+  }, kPollMs));
 }
 
 }  // namespace

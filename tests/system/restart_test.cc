@@ -11,12 +11,14 @@
 #include <thread>
 
 #include "server/orna_api.h"
+#include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
 #include "tests/system/video_service_run.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The waits below read the server's properties each time: not more often than this.
+constexpr int kPollMs = 50;
 
 const char kStayQuietStatus[] = "Video Service said stay quiet.";
 // DoRestart answers a written 1 with the completion "Server restarting.".
@@ -32,16 +34,6 @@ int RunAgain(const HvxServerRun& run, const std::vector<std::string>& args, std:
   options.args = args;
   options.environment = run.Environment();
   return RunToEnd(options, 20000, output);
-}
-
-template <typename Predicate>
-bool WaitFor(int timeoutMs, Predicate predicate) {
-  auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (predicate()) return true;
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
 }
 
 // The frame number of the current frame's header (offset 136), or 0 when there is none.
@@ -61,10 +53,10 @@ uint32_t CurrentFrameNumber(const HvxServerRun& run) {
 
 // True when the frame number rises within timeoutMs above floor.
 bool FramesFlowAbove(const HvxServerRun& run, uint32_t floor, int timeoutMs, uint32_t* seen) {
-  return WaitFor(timeoutMs, [&] {
+  return WaitUntil(timeoutMs, [&] {
     *seen = CurrentFrameNumber(run);
     return *seen > floor;
-  });
+  }, kPollMs);
 }
 
 // A server told to stay quiet at start-up runs without its source, on the settings the
@@ -114,9 +106,9 @@ TEST(Restart, StayQuietStopsTheFramesAndTheNextRestartBringsThemBack) {
   // Quiet mark, restart: the status says so and the frame numbers stand still.
   ASSERT_TRUE(service.WriteFile("17.quiet", ""));
   ASSERT_EQ(kServerRestarting, WriteInt(run.Address("Server"), "DoRestart", 1));
-  ASSERT_TRUE(WaitFor(10000, [&] {
+  ASSERT_TRUE(WaitUntil(10000, [&] {
     return ReadText(run.Address("Server"), "Status", true) == kStayQuietStatus;
-  })) << run.Log();
+  }, kPollMs)) << run.Log();
   uint32_t stopped = CurrentFrameNumber(run);
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_EQ(stopped, CurrentFrameNumber(run));
@@ -127,9 +119,9 @@ TEST(Restart, StayQuietStopsTheFramesAndTheNextRestartBringsThemBack) {
   uint32_t resumed = 0;
   EXPECT_TRUE(FramesFlowAbove(run, stopped, 10000, &resumed)) << run.Log();
   EXPECT_GT(resumed, later);
-  EXPECT_TRUE(WaitFor(5000, [&] {
+  EXPECT_TRUE(WaitUntil(5000, [&] {
     return ReadText(run.Address("Server"), "Status", true) != kStayQuietStatus;
-  }));
+  }, kPollMs));
   EXPECT_NE(std::string::npos, service.Stdout().find("GetCfgForSrvID(17) -> 700"));
 }
 
