@@ -3,6 +3,7 @@
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -40,4 +41,9 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
   return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
 }

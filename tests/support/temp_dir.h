@@ -25,3 +25,5 @@ class TempDir final {
 std::string ReadWholeFile(const std::string& path);
 // Writes CONTENT as the whole file; false when it can't.
 bool WriteWholeFile(const std::string& path, const std::string& content);
+// True when a file, directory or anything else is at PATH.
+bool FileExists(const std::string& path);

@@ -62,11 +62,6 @@ size_t FilesIn(const TempDir& dir) {
   return n;
 }
 
-bool Exists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(path, error);
-}
-
 TEST(GreyPng, EightBitRoundTrip) {
   TempDir dir;
   std::vector<uint8_t> pixels = {0, 1, 2, 127, 128, 255};
@@ -188,8 +183,8 @@ TEST(GreyPng, UnsupportedDepthIsNotWritten) {
   std::string error;
   EXPECT_FALSE(WriteGreyPng(dir.Join("a.png"), 1, 1, 24, pixel, &error));
   EXPECT_FALSE(WriteGreyPng(dir.Join("b.png"), 0, 1, 8, pixel, &error));
-  EXPECT_FALSE(Exists(dir.Join("a.png")));
-  EXPECT_FALSE(Exists(dir.Join("b.png")));
+  EXPECT_FALSE(FileExists(dir.Join("a.png")));
+  EXPECT_FALSE(FileExists(dir.Join("b.png")));
   EXPECT_EQ(0u, FilesIn(dir));
 }
 

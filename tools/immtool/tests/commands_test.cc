@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "tools/common/grey_png.h"
 #include "tools/immtool/describe.h"
-#include "tools/immtool/tests/scratch_dir.h"
 
 namespace {
 
@@ -28,64 +28,64 @@ MakeOptions Options(int64_t width, int64_t height, int64_t frames, int64_t bits)
 class ExportImportTest : public ::testing::TestWithParam<int64_t> {};
 
 TEST_P(ExportImportTest, GivesBackTheSameFile) {
-  ScratchDir dir;
-  ASSERT_EQ(0, RunMake(dir.File("a.imm"), Options(5, 3, 4, GetParam())));
-  ASSERT_EQ(0, RunExport(dir.File("a.imm"), dir.File("frames")));
+  TempDir dir;
+  ASSERT_EQ(0, RunMake(dir.Join("a.imm"), Options(5, 3, 4, GetParam())));
+  ASSERT_EQ(0, RunExport(dir.Join("a.imm"), dir.Join("frames")));
   std::vector<std::string> pngs;
-  for (uint32_t i = 0; i < 4; ++i) pngs.push_back(ExportedFrameName(dir.File("frames"), i));
-  ASSERT_EQ(0, RunImport(dir.File("b.imm"), pngs));
-  EXPECT_EQ(dir.Read("a.imm"), dir.Read("b.imm"));
-  EXPECT_FALSE(dir.Exists(ExportedFrameName("frames", 4)));
+  for (uint32_t i = 0; i < 4; ++i) pngs.push_back(ExportedFrameName(dir.Join("frames"), i));
+  ASSERT_EQ(0, RunImport(dir.Join("b.imm"), pngs));
+  EXPECT_EQ(ReadWholeFile(dir.Join("a.imm")), ReadWholeFile(dir.Join("b.imm")));
+  EXPECT_FALSE(FileExists(dir.Join(ExportedFrameName("frames", 4))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ExportImportTest, ::testing::Values(8, 16));
 
 TEST(Commands, PicturesOfDifferentSizesAreNotImported) {
-  ScratchDir dir;
+  TempDir dir;
   std::vector<uint8_t> pixels(16, 1);
   std::string error;
-  ASSERT_TRUE(WriteGreyPng(dir.File("a.png"), 4, 4, 8, pixels.data(), &error));
-  ASSERT_TRUE(WriteGreyPng(dir.File("b.png"), 4, 2, 8, pixels.data(), &error));
-  EXPECT_EQ(1, RunImport(dir.File("out.imm"), {dir.File("a.png"), dir.File("b.png")}));
-  EXPECT_FALSE(dir.Exists("out.imm"));
-  EXPECT_FALSE(dir.Exists("out.imm.part"));
+  ASSERT_TRUE(WriteGreyPng(dir.Join("a.png"), 4, 4, 8, pixels.data(), &error));
+  ASSERT_TRUE(WriteGreyPng(dir.Join("b.png"), 4, 2, 8, pixels.data(), &error));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("a.png"), dir.Join("b.png")}));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm")));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm.part")));
 }
 
 TEST(Commands, PicturesOfDifferentDepthsAreNotImported) {
-  ScratchDir dir;
+  TempDir dir;
   std::vector<uint8_t> pixels(32, 1);
   std::string error;
-  ASSERT_TRUE(WriteGreyPng(dir.File("a.png"), 4, 4, 8, pixels.data(), &error));
-  ASSERT_TRUE(WriteGreyPng(dir.File("b.png"), 4, 4, 16, pixels.data(), &error));
-  EXPECT_EQ(1, RunImport(dir.File("out.imm"), {dir.File("a.png"), dir.File("b.png")}));
-  EXPECT_FALSE(dir.Exists("out.imm"));
+  ASSERT_TRUE(WriteGreyPng(dir.Join("a.png"), 4, 4, 8, pixels.data(), &error));
+  ASSERT_TRUE(WriteGreyPng(dir.Join("b.png"), 4, 4, 16, pixels.data(), &error));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("a.png"), dir.Join("b.png")}));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm")));
 }
 
 TEST(Commands, BadFilesEndWithOne) {
-  ScratchDir dir;
-  ASSERT_TRUE(dir.Write("short.imm", "1234567"));
-  ASSERT_TRUE(dir.Write("norecord.imm", std::string("\4\0\10\0\2\0\10\0abc", 11)));
-  EXPECT_EQ(1, RunInfo(dir.File("short.imm")));
-  EXPECT_EQ(1, RunInfo(dir.File("norecord.imm")));
-  EXPECT_EQ(1, RunInfo(dir.File("absent.imm")));
-  EXPECT_EQ(1, RunExport(dir.File("short.imm"), dir.File("out")));
-  EXPECT_EQ(1, RunExport(dir.File("norecord.imm"), dir.File("out")));
-  EXPECT_FALSE(dir.Exists("out"));
-  EXPECT_EQ(1, RunImport(dir.File("x.imm"), {dir.File("short.imm")}));
-  EXPECT_FALSE(dir.Exists("x.imm"));
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("short.imm"), "1234567"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("norecord.imm"), std::string("\4\0\10\0\2\0\10\0abc", 11)));
+  EXPECT_EQ(1, RunInfo(dir.Join("short.imm")));
+  EXPECT_EQ(1, RunInfo(dir.Join("norecord.imm")));
+  EXPECT_EQ(1, RunInfo(dir.Join("absent.imm")));
+  EXPECT_EQ(1, RunExport(dir.Join("short.imm"), dir.Join("out")));
+  EXPECT_EQ(1, RunExport(dir.Join("norecord.imm"), dir.Join("out")));
+  EXPECT_FALSE(FileExists(dir.Join("out")));
+  EXPECT_EQ(1, RunImport(dir.Join("x.imm"), {dir.Join("short.imm")}));
+  EXPECT_FALSE(FileExists(dir.Join("x.imm")));
 }
 
 TEST(Commands, DepthsPngCannotHoldAreNotExported) {
-  ScratchDir dir;
-  ASSERT_EQ(0, RunMake(dir.File("a.imm"), Options(2, 2, 1, 24)));
-  EXPECT_EQ(1, RunExport(dir.File("a.imm"), dir.File("out")));
-  EXPECT_FALSE(dir.Exists("out"));
+  TempDir dir;
+  ASSERT_EQ(0, RunMake(dir.Join("a.imm"), Options(2, 2, 1, 24)));
+  EXPECT_EQ(1, RunExport(dir.Join("a.imm"), dir.Join("out")));
+  EXPECT_FALSE(FileExists(dir.Join("out")));
 }
 
 TEST(Commands, InfoOfAGoodFileSucceeds) {
-  ScratchDir dir;
-  ASSERT_EQ(0, RunMake(dir.File("a.imm"), Options(640, 480, 2, 8)));
-  EXPECT_EQ(0, RunInfo(dir.File("a.imm")));
+  TempDir dir;
+  ASSERT_EQ(0, RunMake(dir.Join("a.imm"), Options(640, 480, 2, 8)));
+  EXPECT_EQ(0, RunInfo(dir.Join("a.imm")));
 }
 
 TEST(Describe, InfoListsEveryFigure) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "source/animation_loader.h"
-#include "tools/immtool/tests/scratch_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -89,20 +89,20 @@ TEST(MakePlan, FrameBeyondTheToolsLimitIsRefused) {
 }
 
 TEST(MakePlan, MadeAnimationLoadsWithItsGeometryAndFrames) {
-  ScratchDir dir;
+  TempDir dir;
   MakeOptions options = Valid();
   options.frames = 300;
   options.effectiveBits = 6;
   MakePlan plan;
   std::string error;
   ASSERT_TRUE(PlanMake(options, &plan, &error));
-  ASSERT_TRUE(WriteMadeAnimation(plan, dir.File("a.imm"), &error)) << error;
-  EXPECT_FALSE(dir.Exists("a.imm.part"));
-  EXPECT_EQ(300u * 24u, dir.Read("a.imm").size());
+  ASSERT_TRUE(WriteMadeAnimation(plan, dir.Join("a.imm"), &error)) << error;
+  EXPECT_FALSE(FileExists(dir.Join("a.imm.part")));
+  EXPECT_EQ(300u * 24u, ReadWholeFile(dir.Join("a.imm")).size());
 
   LoadedAnimation animation;
   ASSERT_EQ(AnimationLoadStatus::kLoaded,
-            LoadAnimationFile(dir.File("a.imm").c_str(), 1u << 30, &animation, nullptr));
+            LoadAnimationFile(dir.Join("a.imm").c_str(), 1u << 30, &animation, nullptr));
   EXPECT_EQ(300u, animation.frameCount);
   EXPECT_EQ(4, animation.layout.geometry.width);
   EXPECT_EQ(2, animation.layout.geometry.height);
@@ -114,13 +114,13 @@ TEST(MakePlan, MadeAnimationLoadsWithItsGeometryAndFrames) {
 }
 
 TEST(MakePlan, UnwritablePathLeavesNothing) {
-  ScratchDir dir;
+  TempDir dir;
   MakePlan plan;
   std::string error;
   ASSERT_TRUE(PlanMake(Valid(), &plan, &error));
-  EXPECT_FALSE(WriteMadeAnimation(plan, dir.File("missing/a.imm"), &error));
+  EXPECT_FALSE(WriteMadeAnimation(plan, dir.Join("missing/a.imm"), &error));
   EXPECT_NE(std::string::npos, error.find("missing/a.imm"));
-  EXPECT_FALSE(dir.Exists("missing"));
+  EXPECT_FALSE(FileExists(dir.Join("missing")));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "tools/ornactl/png_writer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "tests/support/temp_dir.h"
 #include "tools/common/grey_png.h"
 #include "tools/ornactl/tests/frame_bytes.h"
 
@@ -16,21 +16,14 @@ using testing::HeaderFields;
 
 class PngWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("ornactl-png-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory_);
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
-
-  std::string Path(const char* name) const { return (directory_ / name).string(); }
+  std::string Path(const char* name) const { return dir_.Join(name); }
   size_t FilesInDirectory() const {
     size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory_)) ++n;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path())) ++n;
     return n;
   }
 
-  std::filesystem::path directory_;
+  TempDir dir_;
 };
 
 TEST_F(PngWriterTest, EightBitGreyKeepsThePixels) {
