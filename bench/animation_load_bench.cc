@@ -31,6 +31,13 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// The loader's speed beside a plain sequential read of the same file, both in MB/s.
+void PrintLoaderBesideRead(double load, double read) {
+  std::printf("      loader:          %8.0f MB/s\n", load);
+  std::printf("      sequential read: %8.0f MB/s   loader / read: %.1f %%\n", read,
+              100.0 * load / read);
+}
+
 // Seconds for one plain pass over the file; negative when it can't be read.
 double PlainRead(const std::string& path, std::vector<uint8_t>* buffer) {
   double start = NowSeconds();
@@ -115,21 +122,13 @@ bool RunAnimationLoadBench(uint16_t width, uint16_t height, uint32_t megabytes, 
   }
   std::printf("  %.0f MB file, %lld frames of %ux%u\n", megabytesInFile,
               static_cast<long long>(options.frames), width, height);
-  const double hotLoad = megabytesInFile / Median(loads);
-  const double hotRead = megabytesInFile / Median(plain);
   std::printf("    file in the page cache (medians of %d rounds):\n", rounds);
-  std::printf("      loader:          %8.0f MB/s\n", hotLoad);
-  std::printf("      sequential read: %8.0f MB/s   loader / read: %.1f %%\n", hotRead,
-              100.0 * hotLoad / hotRead);
+  PrintLoaderBesideRead(megabytesInFile / Median(loads), megabytesInFile / Median(plain));
   std::printf("      sequential read into fresh ordinary memory: %8.0f MB/s\n",
               megabytesInFile / Median(fresh));
   if (coldRounds > 0) {
-    const double coldLoad = megabytesInFile / Median(coldLoads);
-    const double coldRead = megabytesInFile / Median(coldPlain);
     std::printf("    file read from the disk (medians of %d rounds):\n", coldRounds);
-    std::printf("      loader:          %8.0f MB/s\n", coldLoad);
-    std::printf("      sequential read: %8.0f MB/s   loader / read: %.1f %%\n", coldRead,
-                100.0 * coldLoad / coldRead);
+    PrintLoaderBesideRead(megabytesInFile / Median(coldLoads), megabytesInFile / Median(coldPlain));
   }
   return true;
 }
