@@ -1,7 +1,5 @@
 #include "server/registration.h"
 
-#include <cstring>
-
 #include "app/lifecycle.h"
 #include "app/log.h"
 #include "server/current_frame.h"
@@ -15,16 +13,6 @@ namespace {
 // function: the longest device run.
 constexpr int kMaxQueryRecords = 6;
 
-// True when an earlier row of the table has the same name (ID and Status belong to
-// two devices each).
-bool NameOfEarlierRow(const PropertyDefinition& definition) {
-  for (const PropertyDefinition& row : PropertyTable) {
-    if (&row == &definition) return false;
-    if (strncmp(row.name, definition.name, sizeof row.name) == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int RegisterProperty(const PropertyDefinition& definition) {
@@ -32,12 +20,8 @@ int RegisterProperty(const PropertyDefinition& definition) {
                                   definition.outFormat,
                                   static_cast<unsigned char>(definition.access & 0xff),
                                   definition.description, definition.id);
-  // The library takes a property by name alone, without its device; a library that
-  // keeps one entry per name refuses the second device's row as already registered.
-  // The name is registered then, and calls reach the module by device and name.
-  if (result == -ORNA_ALREADY_REGISTERED && NameOfEarlierRow(definition)) return 1;
   if (result < 0) {
-    // The code as a positive number; INT_MIN has no positive twin and is shown as is.
+    // The code as a positive number, negated in 64 bits so that INT_MIN comes out too.
     long long code = -static_cast<long long>(result);
     DoLog("Can't register property: <%s> (err=%lld)\n", definition.name, code);
     return 0;

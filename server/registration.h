@@ -19,7 +19,5 @@ void EquipmentModuleInit();
 bool RegisterAllProperties();
 
 // RegisterPropertyEx for one row: its result when positive, else 0. A negative result
-// is logged with the property's name and the error code as a positive number. A name
-// that an earlier row already registered (the second device's ID or Status) refused as
-// "already registered" counts as registered and answers 1.
+// is logged with the property's name and the error code as a positive number.
 int RegisterProperty(const PropertyDefinition& definition);

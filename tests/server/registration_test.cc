@@ -118,32 +118,6 @@ TEST_F(RegistrationTest, RegisterPropertyAnswersPositiveResult) {
   EXPECT_EQ(0, RegisterProperty(PropertyTable[1]));
 }
 
-TEST_F(RegistrationTest, SharedNameAlreadyRegisteredForSecondDeviceCounts) {
-  // A library that keeps one entry per name refuses the Source rows ID and Status.
-  OrnaFakeSetResultFor("RegisterPropertyEx", "ID", -62);
-  OrnaFakeSetResultFor("RegisterPropertyEx", "Status", -62);
-  EXPECT_FALSE(RegisterAllProperties()) << "the first ID row has no earlier twin";
-  OrnaFakeReset();
-  OrnaFakeSetResult("RegisterPropertyEx", 1);
-  int calls = 0;
-  OrnaFakeOnCall("RegisterPropertyEx", [&] {
-    // From the Source rows on, the names ID and Status are taken.
-    if (++calls == 7) {
-      OrnaFakeSetResultFor("RegisterPropertyEx", "ID", -62);
-      OrnaFakeSetResultFor("RegisterPropertyEx", "Status", -62);
-    }
-  });
-  EXPECT_TRUE(RegisterAllProperties());
-  EXPECT_EQ(14u, RegisteredProperties().size());
-  EXPECT_EQ(0, CountLines("Can't register property"));
-}
-
-TEST_F(RegistrationTest, AlreadyRegisteredOnUnsharedNameFails) {
-  OrnaFakeSetResultFor("RegisterPropertyEx", "Version", -62);
-  EXPECT_FALSE(RegisterAllProperties());
-  EXPECT_EQ(1, CountLines("Can't register property: <Version> (err=62)"));
-}
-
 using RegistrationDeathTest = RegistrationTest;
 
 TEST_F(RegistrationDeathTest, QueryFunctionRefusedExitsWith4) {
