@@ -17,14 +17,15 @@ namespace {
 // The longest a cycle waits when nothing is due.
 constexpr auto kLongestWait = std::chrono::milliseconds(250);
 
+// Empties the wake-up queue and lets the next schedule send a new wake-up. Both under
+// the schedule's mutex: a wake-up sent between the two steps would otherwise be taken
+// here while `woken` stayed set, and no schedule would wake the cycle again.
 void DrainWakeUps(OrnaServer& s) {
-  {
-    std::lock_guard<std::mutex> lock(Schedule().mutex);
-    Schedule().woken = false;
-  }
+  std::lock_guard<std::mutex> lock(Schedule().mutex);
   OrnaMessage ignored;
   while (zmq_msg_recv(ignored.get(), s.wakeReceiver, ZMQ_DONTWAIT) >= 0) {
   }
+  Schedule().woken = false;
 }
 
 bool SchedulePending() {

@@ -142,6 +142,33 @@ TEST_F(SubscriptionTest, ScheduledPropertyIsPushedOncePerFrame) {
   EXPECT_GT(Span(d), 0.2);
 }
 
+// Every schedule must wake the cycle: a wake-up lost between the module's schedule and
+// the cycle's draining once left frames going out only at the cycle's longest wait
+// (a handful a second) for good.
+TEST_F(SubscriptionTest, SchedulesKeepWakingTheCycleAtAHighFrameRate) {
+  TestServerOptions options;
+  // As fast as the module can make them: the lost wake-up needs a schedule to land in
+  // the moment between the cycle's draining and its clearing of the mark.
+  options.args = {"--frame-hz", "1000000", "--frame-bytes", "1024"};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
+  OrnaSubscription* s = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, 1024, 0);
+  ASSERT_NE(nullptr, s);
+  int received = 0;
+  int lastSecond = 0;
+  auto start = Clock::now();
+  while (Clock::now() - start < std::chrono::seconds(4)) {
+    OrnaReply reply;
+    if (OrnaNextDelivery(s, &reply, 500) != ORNA_OK) continue;
+    ++received;
+    if (Clock::now() - start >= std::chrono::seconds(3)) ++lastSecond;
+  }
+  // Thousands of frames a second are made; a stuck wake-up lets through about 4.
+  EXPECT_GT(received, 100);
+  EXPECT_GT(lastSecond, 20);
+}
+
 // A contract that also has an interval reads the property between frames; those reads
 // answer 516 and must send nothing.
 TEST_F(SubscriptionTest, AlreadySentAnswersAreNotDelivered) {
