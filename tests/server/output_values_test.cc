@@ -35,7 +35,9 @@ TEST_P(OutputFormatTest, Delivers) {
   ASSERT_EQ(c.result, Read(c.device, c.property, &out));
   EXPECT_EQ(c.bytes, std::string(reinterpret_cast<const char*>(out.buffer.data()), c.bytes.size()));
   EXPECT_EQ(c.countAfter, out.object.count);
-  if (c.result == 0) EXPECT_EQ(1234.5, out.object.stamp);
+  if (c.result == 0) {
+    EXPECT_EQ(1234.5, out.object.stamp);
+  }
 }
 
 const std::string kUntouched = "\xee";
