@@ -1,8 +1,8 @@
 // ThreadSanitizer, in the ThreadSanitizer build: libzmq is not instrumented, so the
 // sanitizer sees its I/O thread copy and free our message buffers but not the
 // synchronisation that hands them over, and reports races that aren't. Accesses made
-// from inside libzmq are left out; our own code stays checked. Linked into the test
-// server and the loopback tests; unused by other builds.
+// from inside libzmq are left out; our own code stays checked. Compiled into every
+// program that links the library, in the ThreadSanitizer build only.
 extern "C" const char* __tsan_default_suppressions() {
   return "called_from_lib:libzmq.so.5\n";
 }
