@@ -1,6 +1,8 @@
 #include "orna/contract_service.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <set>
 #include <vector>
 
@@ -101,6 +103,94 @@ OrnaContract* FindById(uint32_t id) {
 // 516 ("already sent") means there is nothing new for the subscribers.
 bool WorthSending(const ReplyHeader& header) { return header.result != 516; }
 
+// The contracts one scheduled read of PROPERTY serves, by device and format; each
+// member with the count it asked for. Ids, not pointers: contracts may end while a
+// read is delivered (a client gone).
+struct ScheduledGroup {
+  std::string device;
+  short format = 0;
+  std::vector<std::pair<int32_t, uint32_t>> members;  // (count, contract id)
+};
+
+// The contracts that take part in this schedule of PROPERTY: every contract of
+// interval 0, and those of a longer interval whose next read is due (their next one
+// is then an interval later).
+std::vector<ScheduledGroup> GroupsFor(const std::string& property, OrnaClock::time_point now) {
+  std::vector<ScheduledGroup> groups;
+  for (const auto& c : Server().contracts.list) {
+    if (c->key.property != property) continue;
+    c->scheduled = true;
+    c->readPending = false;
+    if (c->key.intervalMs > 0) {
+      if (c->nextDue > now) continue;
+      auto interval = std::chrono::milliseconds(c->key.intervalMs);
+      c->nextDue += interval;
+      if (c->nextDue <= now) c->nextDue = now + interval;
+    }
+    size_t g = 0;
+    while (g < groups.size() &&
+           !(groups[g].device == c->key.device && groups[g].format == c->key.format))
+      ++g;
+    if (g == groups.size()) {
+      groups.emplace_back();
+      groups[g].device = c->key.device;
+      groups[g].format = c->key.format;
+    }
+    groups[g].members.push_back({c->key.count, c->id});
+  }
+  return groups;
+}
+
+// What a contract asking for fewer elements than an answer holds would have got by
+// reading alone: "dimension error", no data.
+ReplyHeader TooSmallFor(const ReplyHeader& answer) {
+  ReplyHeader h = answer;
+  h.result = ORNA_DIMENSION_ERROR;
+  h.count = 0;
+  orna_wire::CopyName(h.text, sizeof h.text, OrnaErrorText(ORNA_DIMENSION_ERROR));
+  return h;
+}
+
+// Serves one group from as few reads as the module allows, each contract as if it had
+// read alone. The counts are capacities: the group is read with the largest count
+// first; a module that refuses that count ("dimension error", which leaves its state
+// alone) is asked again with the next smaller one, and those contracts get the
+// refusal. The first answer that isn't such a refusal serves every contract left:
+// the ones whose count can hold it get it, the others "dimension error". So a frame
+// that is sent once per frame reaches every contract, whatever counts they ask for.
+void ServeGroup(const std::string& property, ScheduledGroup& group) {
+  auto& members = group.members;
+  std::sort(members.begin(), members.end(),
+            [](const auto& a, const auto& b) { return a.first > b.first; });
+  size_t next = 0;
+  while (next < members.size()) {
+    const int32_t count = members[next].first;
+    size_t end = next;
+    while (end < members.size() && members[end].first == count) ++end;
+    ContractRead read;
+    read.device = group.device;
+    read.format = group.format;
+    read.count = count;
+    Read(&read, property);
+    if (read.header.result == ORNA_DIMENSION_ERROR) {
+      for (size_t i = next; i < end; ++i)
+        if (OrnaContract* c = FindById(members[i].second)) Deliver(*c, read.header, &read.data);
+      next = end;
+      continue;
+    }
+    if (!WorthSending(read.header)) return;
+    OrnaAnswerData none;
+    const ReplyHeader tooSmall = TooSmallFor(read.header);
+    for (size_t i = next; i < members.size(); ++i) {
+      OrnaContract* c = FindById(members[i].second);
+      if (c == nullptr) continue;
+      if (read.data.present && members[i].first < read.header.count) Deliver(*c, tooSmall, &none);
+      else Deliver(*c, read.header, &read.data);
+    }
+    return;  // the read's loan of pixels, if any, ends here
+  }
+}
+
 }  // namespace
 
 void OrnaServeSubscribe(const std::string& client, const RequestHeader& request) {
@@ -111,6 +201,12 @@ void OrnaServeSubscribe(const std::string& client, const RequestHeader& request)
   OrnaContract* contract = nullptr;
   int result = OrnaSubscribeContract(s.contracts, key, client, OrnaClock::now(), MaxNumContracts,
                                      &contract);
+  // A new contract on a scheduled property waits for the next schedule instead of
+  // reading (which could use up a frame that the others are still to get).
+  if (result == ORNA_OK && !contract->scheduled && s.scheduledProperties.count(key.property) != 0) {
+    contract->scheduled = true;
+    contract->readPending = false;
+  }
   ReplyHeader ack = Ack(request, result);
   if (result == ORNA_OK) ack.aux = contract->id;
   ack.aux2 = (uint32_t)s.contracts.leaseMs;
@@ -126,10 +222,9 @@ void OrnaServeUnsubscribe(const std::string& client, const RequestHeader& reques
   OrnaAnswer(client, Ack(request, removed ? ORNA_OK : ORNA_INVALID_ARGUMENT), nullptr);
 }
 
-// Each scheduled property is read once per distinct (device, format, count) among its
-// contracts, so that contracts differing only in their interval all get the same
-// result; each read goes to all its contracts before the next read, while the frame
-// it may point into is still the current one.
+// A scheduled property is read once per device and format among its contracts, and
+// that one answer serves them all (ServeGroup); each read goes to all its contracts
+// and gives back its loan of pixels before the next read.
 void OrnaServeScheduled() {
   OrnaServer& s = Server();
   std::set<std::string> pending;
@@ -138,33 +233,11 @@ void OrnaServeScheduled() {
     std::lock_guard<std::mutex> lock(schedule.mutex);
     pending.swap(schedule.pending);
   }
+  const OrnaClock::time_point now = OrnaClock::now();
   for (const std::string& property : pending) {
-    // Contracts may end while delivering (a client gone): keep ids, not pointers.
-    std::vector<std::vector<uint32_t>> groups;
-    std::vector<OrnaContractKey> groupKeys;
-    for (const auto& c : s.contracts.list) {
-      if (c->key.property != property) continue;
-      size_t g = 0;
-      while (g < groupKeys.size() &&
-             !(groupKeys[g].device == c->key.device && groupKeys[g].format == c->key.format &&
-               groupKeys[g].count == c->key.count))
-        ++g;
-      if (g == groupKeys.size()) {
-        groupKeys.push_back(c->key);
-        groups.emplace_back();
-      }
-      groups[g].push_back(c->id);
-    }
-    for (size_t g = 0; g < groups.size(); ++g) {
-      ContractRead read;
-      read.device = groupKeys[g].device;
-      read.format = groupKeys[g].format;
-      read.count = groupKeys[g].count;
-      Read(&read, property);
-      if (!WorthSending(read.header)) continue;
-      for (uint32_t id : groups[g])
-        if (OrnaContract* c = FindById(id)) Deliver(*c, read.header, &read.data);
-    }
+    s.scheduledProperties.insert(property);
+    std::vector<ScheduledGroup> groups = GroupsFor(property, now);
+    for (ScheduledGroup& group : groups) ServeGroup(property, group);
   }
 }
 
@@ -173,7 +246,7 @@ void OrnaServeContractTimers() {
   OrnaClock::time_point now = OrnaClock::now();
   std::vector<uint32_t> due;
   for (const auto& c : s.contracts.list)
-    if (c->readPending && c->nextDue <= now) due.push_back(c->id);
+    if (c->readPending && !c->scheduled && c->nextDue <= now) due.push_back(c->id);
   for (uint32_t id : due) {
     OrnaContract* c = FindById(id);
     if (c == nullptr) continue;

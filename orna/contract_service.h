@@ -1,6 +1,9 @@
 // Serving contracts: subscribing and renewing, unsubscribing, reading contracts when
 // their property is scheduled or their interval has passed, and handing each result
-// to every subscriber. Main thread only.
+// to every subscriber. Contracts on a property the module schedules are served from
+// the scheduled reads alone: one read per schedule, device and format serves them all,
+// so no contract uses up a frame that is sent once per frame before another got it.
+// Main thread only.
 #pragma once
 
 #include <string>

@@ -32,7 +32,11 @@ struct OrnaContract {
   OrnaContractKey key;
   std::vector<OrnaSubscriber> subscribers;
   OrnaClock::time_point nextDue;  // next read; for interval 0 only the first one
-  bool readPending = true;        // read at nextDue (always for interval > 0)
+  bool readPending = true;        // read at nextDue by the timers (always for interval > 0)
+  // Its property is one the module schedules: the contract is served from the
+  // scheduled reads only (interval 0: every one; a longer interval: the first one
+  // after nextDue), never by a read of its own, so it takes no frame from another.
+  bool scheduled = false;
   uint32_t sequence = 0;          // deliveries made
 };
 

@@ -30,47 +30,14 @@ const uint8_t* PixelAddress(const DataObject& dout, const uint8_t* prefix) {
   return nullptr;
 }
 
-}  // namespace
-
-void OrnaReadProperty(const char* device, const char* property, short outFormat,
-                      int32_t outCount, DataObject* din, short access,
-                      orna_wire::ReplyHeader* header, OrnaAnswerData* data) {
+// The answer of a call the module has served: result and text, count and stamp, and
+// the data, checked against what the module was given.
+void ReadIntoAnswer(int result, const DataObject& dout, const char* device,
+                    const char* property, short outFormat, int32_t outCount, short access,
+                    orna_wire::ReplyHeader* header, OrnaAnswerData* data) {
   OrnaServer& s = Server();
-  data->present = data->made = false;
-  data->pixels = nullptr;
-  data->pixelCount = 0;
-  header->format = outFormat;
-  header->count = 0;
-  header->stamp = 0.0;
-  header->result = ORNA_OK;
-  SetText(header, "");
-
   const bool wantsOutput = outFormat != ORNA_FMT_NULL;
   const int element = OrnaElementSize(outFormat);
-  if (element < 0) return Fail(header, ORNA_ILLEGAL_FORMAT, nullptr);
-  if (outCount < 0) return Fail(header, ORNA_DIMENSION_ERROR, nullptr);
-  // Bytes of the output buffer the module writes into.
-  const size_t capacity = outFormat == ORNA_FMT_IMAGE ? (size_t)ORNA_FRAME_PREFIX_SIZE
-                                                      : (size_t)element * (size_t)outCount;
-  const size_t produced = outFormat == ORNA_FMT_IMAGE
-                              ? (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)outCount
-                              : capacity;
-  if (produced > (size_t)Tuning().workAreaSize) return Fail(header, ORNA_WORK_AREA_TOO_SMALL, nullptr);
-
-  DataObject dout{};
-  if (wantsOutput) {
-    size_t words = capacity / 8 + 1;
-    if (s.workArea.size() < words) s.workArea.resize(words);
-    memset(s.workArea.data(), 0, capacity);
-    dout.count = outCount;
-    dout.format = outFormat;
-    dout.data = s.workArea.data();
-  }
-
-  s.inCall = true;
-  s.completion.clear();
-  int result = s.equipmentFunction(device, property, wantsOutput ? &dout : nullptr, din, access);
-  s.inCall = false;
 
   header->result = result;
   if (result > 512) SetText(header, s.completion.c_str());
@@ -109,14 +76,76 @@ void OrnaReadProperty(const char* device, const char* property, short outFormat,
   data->present = true;
 }
 
+}  // namespace
+
+void OrnaReadProperty(const char* device, const char* property, short outFormat,
+                      int32_t outCount, DataObject* din, short access,
+                      orna_wire::ReplyHeader* header, OrnaAnswerData* data) {
+  OrnaServer& s = Server();
+  OrnaReleaseAnswerPixels(data);
+  data->present = data->made = false;
+  data->pixels = nullptr;
+  data->pixelCount = 0;
+  header->format = outFormat;
+  header->count = 0;
+  header->stamp = 0.0;
+  header->result = ORNA_OK;
+  SetText(header, "");
+
+  const bool wantsOutput = outFormat != ORNA_FMT_NULL;
+  const int element = OrnaElementSize(outFormat);
+  if (element < 0) return Fail(header, ORNA_ILLEGAL_FORMAT, nullptr);
+  if (outCount < 0) return Fail(header, ORNA_DIMENSION_ERROR, nullptr);
+  // Bytes of the output buffer the module writes into.
+  const size_t capacity = outFormat == ORNA_FMT_IMAGE ? (size_t)ORNA_FRAME_PREFIX_SIZE
+                                                      : (size_t)element * (size_t)outCount;
+  const size_t produced = outFormat == ORNA_FMT_IMAGE
+                              ? (size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)outCount
+                              : capacity;
+  if (produced > (size_t)Tuning().workAreaSize) return Fail(header, ORNA_WORK_AREA_TOO_SMALL, nullptr);
+
+  DataObject dout{};
+  if (wantsOutput) {
+    size_t words = capacity / 8 + 1;
+    if (s.workArea.size() < words) s.workArea.resize(words);
+    memset(s.workArea.data(), 0, capacity);
+    dout.count = outCount;
+    dout.format = outFormat;
+    dout.data = s.workArea.data();
+  }
+
+  s.inCall = true;
+  s.completion.clear();
+  int result = s.equipmentFunction(device, property, wantsOutput ? &dout : nullptr, din, access);
+  s.inCall = false;
+  // From here on every way out either keeps the pixels in DATA or releases them.
+  data->releasePixels = dout.releasePixels;
+  data->releaseContext = dout.releaseContext;
+  ReadIntoAnswer(result, dout, device, property, outFormat, outCount, access, header, data);
+  if (data->pixels == nullptr) OrnaReleaseAnswerPixels(data);
+}
+
 bool OrnaMakeAnswerData(OrnaAnswerData* data) {
   if (!data->present || data->made) return true;
   size_t pixels = (size_t)data->pixelCount;
-  if (!data->message.Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + pixels)) return false;
+  if (!data->message.Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + pixels)) {
+    OrnaReleaseAnswerPixels(data);
+    return false;
+  }
   memcpy(data->message.data(), data->prefix, ORNA_FRAME_PREFIX_SIZE);
   if (pixels > 0) memcpy(data->message.data() + ORNA_FRAME_PREFIX_SIZE, data->pixels, pixels);
-  data->pixels = nullptr;  // not to be touched after the module's next call
   data->made = true;
   ++Server().counters.pixelCopies;
+  OrnaReleaseAnswerPixels(data);
   return true;
 }
+
+void OrnaReleaseAnswerPixels(OrnaAnswerData* data) {
+  data->pixels = nullptr;  // not to be touched once released or after the module's next call
+  if (data->releasePixels == nullptr) return;
+  void (*release)(void*) = data->releasePixels;
+  data->releasePixels = nullptr;
+  release(data->releaseContext);
+}
+
+OrnaAnswerData::~OrnaAnswerData() { OrnaReleaseAnswerPixels(this); }

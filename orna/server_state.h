@@ -86,6 +86,9 @@ struct OrnaServer {
   std::vector<uint64_t> workArea;
 
   OrnaContracts contracts;
+  // Properties the module has scheduled at least once; their contracts are served
+  // from the scheduled reads.
+  std::set<std::string> scheduledProperties;
   OrnaCounters counters;
   bool exitRequested = false;
 };

@@ -1,35 +1,52 @@
 #include "server/current_frame.h"
 
-#include <atomic>
-#include <cstring>
+#include <cstdint>
 
-#include "app/process_state.h"
+#include "server/module_testing.h"
+#include "source/frame_slot_pins.h"
 
-CurrentFrameState CurrentFrame = {};
+CurrentFrameState CurrentFrame = {nullptr, -1, 0, 0.0, 0, 0, false, false};
 
 namespace {
 
-constexpr uint32_t kMaxPixelBytes = kFrameSlotSize - ORNA_FRAME_PREFIX_SIZE;  // 6,291,456
-
-// The pixels handed to the library. Written and read only on the main thread: by
-// FinishPixelHandOver, and by the library right after the equipment function returns.
-uint8_t gFramePixels[kMaxPixelBytes];
-
-// The slot the main thread is copying pixels out of, or null. Set under
-// EqmOrFrameNotify, cleared by the main thread after the copy; the grab thread waits
-// on it (atomic wait) before it refills a slot.
-std::atomic<const uint8_t*> gPinnedSlot{nullptr};
-
-// The copy LendCurrentPixels arranged; main thread only.
-struct PendingCopy {
-  const uint8_t* source = nullptr;
-  uint32_t count = 0;
+// The loan out to the library: its slot and a number that names it, so that a stale
+// or repeated release can't take the pin of a later loan. Main thread only (lent in
+// the equipment function, released by the library in its cycle).
+struct Loan {
+  bool out = false;
+  uint32_t slotIndex = 0;
+  uintptr_t number = 0;
 };
-PendingCopy gPending;
+Loan gLoan;
+
+void ReleaseLoan(void* context) {
+  const uintptr_t number = reinterpret_cast<uintptr_t>(context);
+  if (!gLoan.out || gLoan.number != number) return;
+  gLoan.out = false;
+  UnpinFrameSlot(gLoan.slotIndex);
+}
 
 }  // namespace
 
-void ClearCurrentFrame() { CurrentFrame = CurrentFrameState{}; }
+void ClearCurrentFrame() {
+  if (CurrentFrame.slotIndex >= 0) UnpinFrameSlot(static_cast<uint32_t>(CurrentFrame.slotIndex));
+  CurrentFrame = CurrentFrameState{nullptr, -1, 0, 0.0, 0, 0, false, false};
+}
+
+void MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
+                      uint32_t captureSeconds, uint32_t captureMicroseconds) {
+  // Pin first: announcing the current slot again keeps it pinned throughout.
+  PinFrameSlot(static_cast<uint32_t>(slotIndex));
+  if (CurrentFrame.slotIndex >= 0) UnpinFrameSlot(static_cast<uint32_t>(CurrentFrame.slotIndex));
+  CurrentFrame.slot = slot;
+  CurrentFrame.slotIndex = slotIndex;
+  CurrentFrame.length = length;
+  CurrentFrame.timeStamp = timeStamp;
+  CurrentFrame.captureSeconds = captureSeconds;
+  CurrentFrame.captureMicroseconds = captureMicroseconds;
+  CurrentFrame.frameSent = false;
+  CurrentFrame.headerSent = false;
+}
 
 bool HasCurrentFrame() { return CurrentFrame.slot != nullptr && CurrentFrame.length != 0; }
 
@@ -38,26 +55,18 @@ uint32_t CurrentPixelCount() {
   return CurrentFrame.length - ORNA_FRAME_PREFIX_SIZE;
 }
 
-void LendCurrentPixels(DataObject* dout, uint32_t count) {
-  if (count > kMaxPixelBytes) count = kMaxPixelBytes;
-  gPinnedSlot.store(CurrentFrame.slot);
-  gPending.source = CurrentFrame.slot + ORNA_FRAME_PREFIX_SIZE;
-  gPending.count = count;
-  dout->pixels = gFramePixels;
+bool LendCurrentPixels(DataObject* dout) {
+  if (gLoan.out || CurrentFrame.slotIndex < 0) return false;
+  if (!PinFrameSlot(static_cast<uint32_t>(CurrentFrame.slotIndex))) return false;
+  gLoan.out = true;
+  gLoan.slotIndex = static_cast<uint32_t>(CurrentFrame.slotIndex);
+  ++gLoan.number;
+  dout->pixels = const_cast<uint8_t*>(CurrentFrame.slot) + ORNA_FRAME_PREFIX_SIZE;
+  dout->releasePixels = ReleaseLoan;
+  dout->releaseContext = reinterpret_cast<void*>(gLoan.number);
+  return true;
 }
 
-void FinishPixelHandOver() {
-  if (gPending.source == nullptr) return;
-  memcpy(gFramePixels, gPending.source, gPending.count);
-  gPending = PendingCopy{};
-  gPinnedSlot.store(nullptr);
-  gPinnedSlot.notify_all();
-}
+bool PixelsLent() { return gLoan.out; }
 
-void WaitUntilSlotUnpinned(const uint8_t* slot) {
-  const uint8_t* pinned = gPinnedSlot.load();
-  while (pinned != nullptr && pinned == slot) {
-    gPinnedSlot.wait(pinned);
-    pinned = gPinnedSlot.load();
-  }
-}
+void ForgetPixelLoanForTesting() { gLoan.out = false; }

@@ -1,18 +1,18 @@
 // CurrentFrame: the frame the frame source announced last, with its two sent flags,
-// and the hand-over of its pixels to the library.
+// and the loan of its pixels to the library.
 //
 // Guards: CurrentFrame is written by OnNewFrameNotify (grab thread) and read and
 // flagged by the equipment function (main thread), both only while they hold
 // EqmOrFrameNotify; ClearCurrentFrame runs before the frame source starts.
 //
-// Pixels: the library copies a frame's pixels after the equipment function has
-// returned, outside the semaphore, and by then the grab thread may already be
-// refilling that slot. So the frame handler does not lend the slot itself: it pins the
-// slot (under the semaphore) and the equipment function, after its release, copies the
-// pixels into the module's own frame buffer and unpins the slot. The library takes the
-// pixels from that buffer, which only the main thread writes. A notification does not
-// return to the grab thread while the slot it will fill next is pinned, so a frame
-// never leaves the server with pixels of another frame than its header says.
+// Slots: the slot of the current frame is pinned (source/frame_slot_pins.h) from its
+// announcement until the next one, so the grab thread never refills the frame being
+// served, whether its header is read under the semaphore or its pixels after the
+// call. The library copies a frame's pixels after the equipment function has
+// returned, outside the semaphore, and by then a newer frame may be current; so a
+// frame read lends the library the slot itself, pinned once more until the library
+// releases it through DataObject::releasePixels, right after its one copy. At most
+// one loan is out at a time.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,7 @@
 
 struct CurrentFrameState {
   const uint8_t* slot;           // start of the FrameSlot; null before the first frame
+  int32_t slotIndex;             // index of that slot; -1 before the first frame
   uint32_t length;               // announced length: pixel bytes + 196; 0 before the first
   double timeStamp;              // the frame time stamp received, bit for bit
   uint32_t captureSeconds;       // FrameHeader timeSeconds of the slot
@@ -31,8 +32,14 @@ struct CurrentFrameState {
 
 extern CurrentFrameState CurrentFrame;  // guarded by EqmOrFrameNotify
 
-// No slot, length 0, flags clear: "No frame taken yet." until the first frame.
+// No slot, length 0, flags clear: "No frame taken yet." until the first frame. Takes
+// the pin off the slot of the frame that was current.
 void ClearCurrentFrame();
+
+// Under EqmOrFrameNotify: makes the frame in slot slotIndex (at slot) current, pinning
+// its slot and unpinning the one before. Flags clear.
+void MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
+                      uint32_t captureSeconds, uint32_t captureMicroseconds);
 
 // True when there is a frame to serve.
 bool HasCurrentFrame();
@@ -40,14 +47,11 @@ bool HasCurrentFrame();
 // Number of pixel bytes of the current frame (its length minus the 196-byte prefix).
 uint32_t CurrentPixelCount();
 
-// Main thread, under EqmOrFrameNotify: pins the current slot and arranges that
-// FinishPixelHandOver copies its count pixel bytes into the module's frame buffer;
-// dout->pixels is set to that buffer. count is at most 6291456.
-void LendCurrentPixels(DataObject* dout, uint32_t count);
+// Main thread, under EqmOrFrameNotify: lends the library the current frame's pixels
+// (dout->pixels, releasePixels, releaseContext), pinning its slot until the release.
+// False, and dout unchanged, while an earlier loan has not been released: a library
+// that holds on to one loan gets no second.
+bool LendCurrentPixels(DataObject* dout);
 
-// Main thread, after EqmOrFrameNotify is released: does the copy arranged by
-// LendCurrentPixels (nothing when none is pending) and unpins the slot.
-void FinishPixelHandOver();
-
-// Grab thread: returns once the main thread no longer copies out of slot.
-void WaitUntilSlotUnpinned(const uint8_t* slot);
+// True while a loan is out (for tests and checks).
+bool PixelsLent();

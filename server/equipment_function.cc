@@ -4,7 +4,6 @@
 
 #include "app/log.h"
 #include "app/process_state.h"
-#include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_context.h"
 #include "server/property_handlers.h"
@@ -31,7 +30,5 @@ int EquipmentFunctionHVX(const char* device, const char* property, DataObject* d
     ++ErrorCount;
     DoLog("WW: ORNA Server EqmOrFrameNotify Release error in EquipmentFunctionHVX()");
   }
-  // Outside the semaphore: the pixels of a frame handed out above.
-  FinishPixelHandOver();
   return result;
 }

@@ -1,5 +1,5 @@
-// The Output device: the current frame (196-byte prefix, pixels handed over after the
-// call) and the current FrameHeader, each on request and once per frame.
+// The Output device: the current frame (196-byte prefix, its pixels lent to the library
+// until it has copied them) and the current FrameHeader, each on request and once per frame.
 #include <cstring>
 
 #include "server/current_frame.h"
@@ -21,10 +21,12 @@ int HandleFrame(DataObject* dout, bool scheduled) {
   if (static_cast<uint32_t>(dout->count) < pixels) return ORNA_DIMENSION_ERROR;
   if (dout->format != ORNA_FMT_IMAGE || dout->data == nullptr) return ORNA_ILLEGAL_FORMAT;
 
+  // The library takes the pixels from the slot after the call; a library still holding
+  // an earlier loan gets none.
+  if (!LendCurrentPixels(dout)) return ORNA_OPERATION_FAILED;
   dout->count = static_cast<int32_t>(pixels);
   dout->stamp = CurrentFrame.timeStamp;
   memcpy(dout->data, CurrentFrame.slot, ORNA_FRAME_PREFIX_SIZE);
-  LendCurrentPixels(dout, pixels);
   if (scheduled) CurrentFrame.frameSent = true;
   return ORNA_OK;
 }

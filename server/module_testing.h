@@ -14,3 +14,6 @@ void SetModuleFrameSourceForTesting(HardwareControl* source);
 // The module's clock answers these from now on; null restores the wall clock.
 typedef void (*ModuleClock)(int64_t* seconds, int32_t* milliseconds);
 void SetModuleClockForTesting(ModuleClock clock);
+
+// Forgets a loan of pixels that a test never released (its slot pin included).
+void ForgetPixelLoanForTesting();

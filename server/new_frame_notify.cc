@@ -1,6 +1,8 @@
 // OnNewFrameNotify: the frame source's grab thread announces every filled slot here.
 // The slot becomes CurrentFrame under EqmOrFrameNotify, and the library is asked to
-// push Frame.Sched and Header.Sched to their subscribers.
+// push Frame.Sched and Header.Sched to their subscribers. Making a frame current pins
+// its slot, so the grab thread fills the other one next; a frame that could not be
+// announced leaves the older frame current and its slot pinned.
 #include <cstring>
 
 #include "app/log.h"
@@ -37,27 +39,16 @@ void OnNewFrameNotify(int32_t slotIndex, uint32_t length, double timeStamp) {
     DoLog("WW: OnNewFrameNotify(): frame in slot %d with length %u ignored", slotIndex, length);
     return;
   }
-  // The slot the grab thread fills next must not be refilled while the main thread
-  // still copies pixels out of it; whatever happens below, wait for that before return.
-  const uint8_t* nextSlot = base + ((static_cast<uint32_t>(slotIndex) + 1) % kFrameSlotCount) *
-                                       kFrameSlotSize;
-
   SysSemaphore* semaphore = EqmOrFrameNotify.load();
   if (semaphore == nullptr || !SysWaitSemaphore(semaphore, 0)) {
     ++ErrorCount;
     DoLog("WW: ORNA Server EqmOrFrameNotify Wait error in OnNewFrameNotify()");
-    WaitUntilSlotUnpinned(nextSlot);
     return;
   }
   const char* module = ModuleName();
   const uint8_t* slot = base + static_cast<uint32_t>(slotIndex) * kFrameSlotSize;
-  CurrentFrame.slot = slot;
-  CurrentFrame.length = length;
-  CurrentFrame.timeStamp = timeStamp;
-  CurrentFrame.captureSeconds = ReadWord(slot + kTimeSecondsOffset);
-  CurrentFrame.captureMicroseconds = ReadWord(slot + kTimeMicrosecondsOffset);
-  CurrentFrame.frameSent = false;
-  CurrentFrame.headerSent = false;
+  MakeFrameCurrent(slot, slotIndex, length, timeStamp, ReadWord(slot + kTimeSecondsOffset),
+                   ReadWord(slot + kTimeMicrosecondsOffset));
   if (!SysReleaseSemaphore(semaphore)) {
     ++ErrorCount;
     DoLog("WW: ORNA Server EqmOrFrameNotify Release error in OnNewFrameNotify()");
@@ -73,5 +64,4 @@ void OnNewFrameNotify(int32_t slotIndex, uint32_t length, double timeStamp) {
     ++ErrorCount;
     DoLog("WW: _SystemScheduleProperty HEADER bad return code in OnNewFrameNotify(): %d", r);
   }
-  WaitUntilSlotUnpinned(nextSlot);
 }

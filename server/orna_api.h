@@ -79,6 +79,15 @@ struct DataObject {
   // the pixels from `pixels` when it is set and falls back to the word at 192 only in
   // a 32-bit build. On the client side the library sets it to data + 196.
   void* pixels;
+  // Frames lent rather than copied: when the module sets releasePixels, the pixels
+  // stay valid (the module keeps them from being overwritten) until the library calls
+  // releasePixels(releaseContext). The library calls it exactly once, on the main
+  // thread, as soon as it has copied the pixels into the message for the clients, or
+  // at once when it will not copy them (no client can take the answer, the call
+  // failed); always before it calls the equipment function again. Null: the pixels
+  // are valid until the module's next call, as without lending.
+  void (*releasePixels)(void* context);
+  void* releaseContext;
 };
 static_assert(offsetof(DataObject, count) == 0);
 static_assert(offsetof(DataObject, format) == 4);

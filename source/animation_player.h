@@ -5,8 +5,9 @@
 // Initialize loads the whole file (animation_loader.h) and starts the grab thread,
 // which steps through the frames forwards and backwards without end
 // (playback_order.h), no faster than the LimitFramerate setting (frame_rate_limit.h),
-// fills the frame slots of the lent frame memory alternately (frame_slot.h), announces
-// every frame through the callback and measures the rate (frame_rate_meter.h).
+// fills the frame slots of the lent frame memory alternately (frame_slot.h), skipping a
+// slot the server has pinned (frame_slot_pins.h), announces every frame through the
+// callback and measures the rate (frame_rate_meter.h).
 // Deinitialize stops the thread and frees the frames. The pass and frame counters run
 // on over every restart.
 //
@@ -70,7 +71,7 @@ class AnimationPlayer final : public HardwareControl {
   struct GrabRun {
     PlaybackPosition playback;
     FrameRateLimiter limiter;
-    uint32_t slot = 0;
+    uint32_t slot = 0;  // the slot in turn: 0 after every Initialize
   };
 
   static void GrabThreadMain(void* player);

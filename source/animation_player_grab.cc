@@ -4,6 +4,7 @@
 #include "app/sys.h"
 #include "source/animation_player.h"
 #include "source/frame_slot.h"
+#include "source/frame_slot_pins.h"
 
 void AnimationPlayer::GrabThreadMain(void* player) {
   static_cast<AnimationPlayer*>(player)->RunGrabLoop();
@@ -20,6 +21,12 @@ void AnimationPlayer::RunGrabLoop() {
 void AnimationPlayer::RunGrabPass(GrabRun* run) {
   // The position moves on every pass, also on passes that deliver nothing.
   const uint32_t frame = TakePlaybackFrame(&run->playback, animation_.frameCount);
+  // The slot this pass fills if it delivers: the next in turn unless the server still
+  // reads it (the current frame, or pixels being copied out), so a frame being served
+  // is never overwritten, also not by the first frame after a restart. Taken before
+  // the clock is read, so that a wait for a pin doesn't age the frame's time stamp.
+  const int32_t slot = TakeFreeFrameSlot(run->slot, slotCount_, stopRequested_);
+  if (slot < 0) return;  // asked to stop while every slot was pinned
   int64_t seconds = 0;
   int32_t milliseconds = 0;
   SysTimeNow(&seconds, &milliseconds);
@@ -37,11 +44,12 @@ void AnimationPlayer::RunGrabPass(GrabRun* run) {
   stamp.timeMicroseconds = static_cast<uint32_t>(milliseconds) * 1000u;
   stamp.frameNumber = static_cast<uint32_t>(frameCounter_);
   stamp.passNumber = static_cast<uint32_t>(passCounter_);
-  FillFrameSlot(FrameSlotAt(baseBuffer_, run->slot), headerTemplate_, stamp,
+  FillFrameSlot(FrameSlotAt(baseBuffer_, static_cast<uint32_t>(slot)), headerTemplate_, stamp,
                 animation_.frames[frame], frameLength_);
   if (callback_ != nullptr) {
-    callback_(static_cast<int32_t>(run->slot), frameLength_ + kFramePrefixSize,
+    callback_(slot, frameLength_ + kFramePrefixSize,
               static_cast<double>(seconds) + milliseconds * 0.001);
   }
-  if (++run->slot >= slotCount_) run->slot = 0;
+  run->slot = static_cast<uint32_t>(slot) + 1;
+  if (run->slot >= slotCount_) run->slot = 0;
 }

@@ -7,9 +7,10 @@
 // The address word holds the low 32 bits of the pixel address (byte 196 of the slot);
 // on a 64-bit build it is informative only, readers find the pixels from the slot.
 //
-// Threading: only the grab thread writes slots, without a lock: it fills the slot that
-// was not announced last, so a reader that took the announced slot has one frame
-// period to finish with it.
+// Threading: only the grab thread writes slots, without a lock. It fills the slots in
+// turn but never one the server has pinned (frame_slot_pins.h): the server pins the
+// slot it serves as current, so a reader that took the announced slot under the
+// module's lock sees a whole frame for as long as that frame is current.
 #pragma once
 
 #include <cstdint>

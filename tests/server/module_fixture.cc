@@ -9,6 +9,7 @@
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_testing.h"
+#include "source/frame_slot_pins.h"
 #include "tests/fakes/orna_fake.h"
 
 namespace {
@@ -101,6 +102,8 @@ void ModuleTest::SetUp() {
   EqmOrFrameNotify.store(SysCreateSemaphore(1, 1));
   BaseBuffer.store(new uint8_t[kBaseBufferSize]());
   SetModuleFrameSourceForTesting(&source_);
+  ForgetPixelLoanForTesting();
+  ClearFrameSlotPins();
   ClearCurrentFrame();
 }
 
@@ -119,8 +122,19 @@ void ModuleTest::UseSettings(const std::vector<SettingsEntry>& entries) {
 }
 
 int ModuleTest::Read(const char* device, const char* property, Output* out, short access) {
-  return EquipmentFunctionHVX(device, property, out != nullptr ? &out->object : nullptr,
-                              nullptr, access);
+  int result = EquipmentFunctionHVX(device, property, out != nullptr ? &out->object : nullptr,
+                                    nullptr, access);
+  if (out == nullptr || out->object.releasePixels == nullptr) return result;
+  const uint8_t* lent = static_cast<const uint8_t*>(out->object.pixels);
+  out->pixels.assign(lent, lent + (out->object.count > 0 ? out->object.count : 0));
+  out->object.pixels = out->pixels.data();
+  out->object.releasePixels(out->object.releaseContext);
+  out->object.releasePixels = nullptr;
+  return result;
+}
+
+int ModuleTest::ReadKeepingLoan(const char* device, const char* property, Output* out) {
+  return EquipmentFunctionHVX(device, property, &out->object, nullptr, ORNA_ACCESS_READ);
 }
 
 std::vector<std::string> ModuleTest::Completions() const {

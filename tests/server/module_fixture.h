@@ -64,11 +64,14 @@ uint8_t* SlotAddress(int32_t slotIndex);
 // A 32-bit word of a buffer at a byte offset.
 uint32_t WordAt(const void* buffer, size_t offset);
 
-// An output object over its own buffer.
+// An output object over its own buffer. For frames read through ModuleTest::Read,
+// pixels holds the copy the library would make of the lent pixels, and
+// object.pixels points to it.
 struct Output {
   Output(short format, int32_t count, size_t bytes);
   DataObject object{};
   std::vector<uint8_t> buffer;
+  std::vector<uint8_t> pixels;
   std::string Text() const;  // the buffer up to its first zero byte
   int32_t Long() const;
 };
@@ -89,8 +92,12 @@ class ModuleTest : public ::testing::Test {
   void UseSettings(const std::vector<SettingsEntry>& entries);
 
   // A read of device/property through the equipment function with an output of
-  // format and count (buffer of bytes, at least 196 + count for frames).
+  // format and count (buffer of bytes, at least 196 + count for frames), finished as
+  // the library finishes it: lent pixels are copied into out->pixels and released.
   int Read(const char* device, const char* property, Output* out, short access = 1);
+  // The same without the library's part: a loan of pixels stays out until the test
+  // calls out->object.releasePixels.
+  int ReadKeepingLoan(const char* device, const char* property, Output* out);
 
   // The completion texts set since the last reset of the fake.
   std::vector<std::string> Completions() const;

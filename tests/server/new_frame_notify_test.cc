@@ -12,6 +12,7 @@
 #include "app/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
+#include "source/frame_slot_pins.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/server/module_fixture.h"
 
@@ -136,48 +137,52 @@ TEST_F(NewFrameNotifyTest, NotificationDuringFrameCallWaitsForIt) {
   EXPECT_EQ(BaseBuffer.load() + 6291652, CurrentFrame.slot);  // then the new one came
 }
 
-TEST_F(NewFrameNotifyTest, NotificationWaitsWhileNextSlotIsCopiedOut) {
+TEST_F(NewFrameNotifyTest, CurrentSlotStaysPinnedUntilTheNextFrame) {
   OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
-  // The main thread has taken slot 0 for a frame read and not yet copied its pixels.
-  Output out(ORNA_FMT_IMAGE, 6291456, 196);
-  ASSERT_TRUE(SysWaitSemaphore(EqmOrFrameNotify.load(), 0));
-  LendCurrentPixels(&out.object, 64);
-  SysReleaseSemaphore(EqmOrFrameNotify.load());
-
-  std::atomic<bool> returned{false};
-  std::thread grab([&] {
-    OnNewFrameNotify(1, WriteFrame(1, 2, 64, 5000, 40), 5000.04);
-    returned = true;  // from here on the grab thread would refill slot 0
-  });
-  std::this_thread::sleep_for(milliseconds(100));
-  EXPECT_FALSE(returned.load()) << "slot 0 could be refilled during the copy";
-  // The switch itself went on.
-  ASSERT_TRUE(SysWaitSemaphore(EqmOrFrameNotify.load(), 0));
-  EXPECT_EQ(BaseBuffer.load() + 6291652, CurrentFrame.slot);
-  SysReleaseSemaphore(EqmOrFrameNotify.load());
-  FinishPixelHandOver();
-  grab.join();
-  EXPECT_TRUE(returned.load());
-  EXPECT_EQ(1, static_cast<const uint8_t*>(out.object.pixels)[63]);
+  EXPECT_TRUE(FrameSlotPinned(0));
+  EXPECT_FALSE(FrameSlotPinned(1));
+  OnNewFrameNotify(1, WriteFrame(1, 2, 64, 5000, 40), 5000.04);
+  EXPECT_FALSE(FrameSlotPinned(0));
+  EXPECT_TRUE(FrameSlotPinned(1));
+  // A restarted source that announces the current slot again keeps it pinned.
+  OnNewFrameNotify(1, WriteFrame(1, 3, 64, 5000, 80), 5000.08);
+  EXPECT_TRUE(FrameSlotPinned(1));
+  ClearCurrentFrame();
+  EXPECT_FALSE(FrameSlotPinned(1));
 }
 
-TEST_F(NewFrameNotifyTest, NotificationDoesNotWaitForTheSlotItAnnounces) {
+TEST_F(NewFrameNotifyTest, LentSlotStaysPinnedUntilTheLibraryReleasesIt) {
   OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
   Output out(ORNA_FMT_IMAGE, 6291456, 196);
-  ASSERT_TRUE(SysWaitSemaphore(EqmOrFrameNotify.load(), 0));
-  LendCurrentPixels(&out.object, 64);
-  SysReleaseSemaphore(EqmOrFrameNotify.load());
-  // Slot 0 announced again (a restarted source begins at slot 0): the slot filled next
-  // is 1, which nobody copies, so the notification returns at once.
-  std::atomic<bool> returned{false};
-  std::thread grab([&] {
-    OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
-    returned = true;
-  });
-  bool done = WaitFor(returned);
-  FinishPixelHandOver();
-  grab.join();
-  EXPECT_TRUE(done);
+  ASSERT_EQ(0, ReadKeepingLoan("Output", "Frame", &out));
+  ASSERT_NE(nullptr, out.object.releasePixels);
+  EXPECT_EQ(SlotAddress(0) + 196, out.object.pixels);  // the slot itself, no copy
+  // A newer frame becomes current while the library still copies slot 0.
+  OnNewFrameNotify(1, WriteFrame(1, 2, 64, 5000, 40), 5000.04);
+  EXPECT_TRUE(FrameSlotPinned(0)) << "slot 0 could be refilled during the copy";
+  out.object.releasePixels(out.object.releaseContext);
+  EXPECT_FALSE(FrameSlotPinned(0));
+  EXPECT_FALSE(PixelsLent());
+}
+
+TEST_F(NewFrameNotifyTest, OneLoanAtATimeAndEachReleasedOnce) {
+  OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
+  Output first(ORNA_FMT_IMAGE, 6291456, 196);
+  ASSERT_EQ(0, ReadKeepingLoan("Output", "Frame", &first));
+  Output second(ORNA_FMT_IMAGE, 6291456, 196);
+  EXPECT_EQ(ORNA_OPERATION_FAILED, ReadKeepingLoan("Output", "Frame.Sched", &second));
+  EXPECT_EQ(nullptr, second.object.releasePixels);
+  EXPECT_FALSE(CurrentFrame.frameSent) << "a refused read used the frame up";
+
+  first.object.releasePixels(first.object.releaseContext);
+  ASSERT_EQ(0, ReadKeepingLoan("Output", "Frame.Sched", &second));
+  // A stale release of the first loan leaves the second one pinned.
+  OnNewFrameNotify(1, WriteFrame(1, 2, 64, 5000, 40), 5000.04);
+  first.object.releasePixels(first.object.releaseContext);
+  EXPECT_TRUE(FrameSlotPinned(0));
+  EXPECT_TRUE(PixelsLent());
+  second.object.releasePixels(second.object.releaseContext);
+  EXPECT_FALSE(FrameSlotPinned(0));
 }
 
 }  // namespace
