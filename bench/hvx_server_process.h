@@ -10,6 +10,7 @@
 
 namespace bench {
 
+constexpr const char* kHvxServerAddress = "/BENCH/HVXBENCH";
 constexpr const char* kHvxOutputAddress = "/BENCH/HVXBENCH/Output";
 
 struct HvxServer {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -38,6 +39,15 @@ bool Whole(const uint8_t* frame, size_t pixels) {
   for (size_t i = 0; i < pixels; i += kPixelStride)
     if (p[i] != expected) return false;
   return pixels == 0 || p[pixels - 1] == expected;
+}
+
+// Pixel copies and dropped messages so far, from the server's description.
+bool ServerCounters(uint64_t* pixelCopies, uint64_t* dropped) {
+  OrnaServerDescription d;
+  if (OrnaDescribeServer(kHvxServerAddress, &d, 2000) != ORNA_OK) return false;
+  *pixelCopies = strtoull(d.Field("pixelCopies").c_str(), nullptr, 10);
+  *dropped = strtoull(d.Field("dropped").c_str(), nullptr, 10);
+  return true;
 }
 
 struct Shared {
@@ -104,8 +114,15 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
                          &f.received[static_cast<size_t>(i)], &shared);
   std::this_thread::sleep_until(start);
   double cpuBefore = ProcessCpuSeconds(serverPid);
+  uint64_t copiesBefore = 0, droppedBefore = 0, copiesAfter = 0, droppedAfter = 0;
+  bool counted = ServerCounters(&copiesBefore, &droppedBefore);
   std::this_thread::sleep_until(end);
   double cpuAfter = ProcessCpuSeconds(serverPid);
+  counted = ServerCounters(&copiesAfter, &droppedAfter) && counted;
+  if (counted) {
+    f.serverPixelCopies = copiesAfter - copiesBefore;
+    f.serverDropped = droppedAfter - droppedBefore;
+  }
   for (std::thread& t : threads) t.join();
   for (OrnaSubscription* s : subscriptions) OrnaUnsubscribe(s);
 

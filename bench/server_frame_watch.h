@@ -19,6 +19,10 @@ struct WatchFigures {
   uint64_t torn = 0;                 // frames whose pixels belong to another frame
   std::vector<double> latencyMs;     // capture time (header) to arrival, every frame
   double serverCpuSeconds = 0.0;     // of the server process over the window
+  // The server's own counters over the window (its "describe" answer): pixel copies
+  // made and messages dropped for clients whose queue was full.
+  uint64_t serverPixelCopies = 0;
+  uint64_t serverDropped = 0;
 };
 
 // Subscribes SUBSCRIBERS clients to Frame.Sched of the server (pid SERVER_PID) with

@@ -172,6 +172,25 @@ TEST_F(CallTest, FrameArrivesWholeAndMatchesItsHeaderThroughOrnaCall) {
   EXPECT_GT(FrameNumber(later.bytes), first) << "the frame never changed: not the live slot";
 }
 
+// Frames whose slot the module lends (DataObject::releasePixels): whole, and every
+// loan given back once, after the copy or at once when the library refuses the answer.
+TEST_F(CallTest, LentFramesArriveWholeAndEveryLoanIsReleasedOnce) {
+  for (int i = 0; i < 20; ++i) {
+    OrnaReply reply = ReadFrame("Frame.Lent");
+    ASSERT_EQ(ORNA_OK, reply.result) << reply.text;
+    ASSERT_EQ((size_t)ORNA_FRAME_PREFIX_SIZE + kFrameBytes, reply.size);
+    ASSERT_EQ((size_t)kFrameBytes, FirstWrongPixel(reply.bytes, kFrameBytes))
+        << "frame " << FrameNumber(reply.bytes);
+  }
+  OrnaReply bad = Read("Frame.LentBadCount", ORNA_FMT_IMAGE, kFrameBytes);
+  EXPECT_EQ(ORNA_OPERATION_FAILED, bad.result);
+  EXPECT_EQ(0u, bad.size);
+  Loans loans = LoansOf(*server_);
+  EXPECT_EQ(21, loans.lent);
+  EXPECT_EQ(loans.lent, loans.released);
+  EXPECT_EQ(0, loans.misuses) << "a call came while a loan was out, or one was released twice";
+}
+
 TEST_F(CallTest, FrameArrivesWholeThroughExecLinkEx) {
   ASSERT_EQ(ORNA_OK, ReadFrame("Frame").result);
   std::vector<uint8_t> buffer(ORNA_FRAME_PREFIX_SIZE + kFrameBytes + 64, 0xEE);

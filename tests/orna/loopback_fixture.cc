@@ -1,6 +1,8 @@
 // The loopback tests' fixture: private directory, free ports, server start and stop.
 #include "tests/orna/loopback_fixture.h"
 
+#include <cstring>
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -68,4 +70,19 @@ std::string LoopbackTest::DescribedField(const TestServerProcess& server, const 
 long LoopbackTest::DescribedNumber(const TestServerProcess& server, const std::string& key) {
   std::string text = DescribedField(server, key);
   return text.empty() ? -1 : atol(text.c_str());
+}
+
+LoopbackTest::Loans LoopbackTest::LoansOf(const TestServerProcess& server) {
+  OrnaRequest request;
+  request.outFormat = ORNA_FMT_INT32;
+  request.outCount = 3;
+  OrnaReply reply;
+  Loans loans;
+  if (OrnaCall(server.Address().c_str(), "Loans", request, &reply, kCallTimeoutMs) != ORNA_OK ||
+      reply.size != 12)
+    return loans;
+  memcpy(&loans.lent, reply.bytes, 4);
+  memcpy(&loans.released, reply.bytes + 4, 4);
+  memcpy(&loans.misuses, reply.bytes + 8, 4);
+  return loans;
 }

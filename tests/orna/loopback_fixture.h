@@ -41,6 +41,13 @@ class LoopbackTest : public ::testing::Test {
   std::string DescribedField(const TestServerProcess& server, const std::string& key);
   long DescribedNumber(const TestServerProcess& server, const std::string& key);
 
+  // The test module's account of its pixel loans (property Loans); all -1 when the
+  // call failed.
+  struct Loans {
+    int32_t lent = -1, released = -1, misuses = -1;
+  };
+  Loans LoansOf(const TestServerProcess& server);
+
   TempDir dir_;
   std::string namesDir_;
   std::string executable_;

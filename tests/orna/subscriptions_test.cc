@@ -356,4 +356,82 @@ TEST_F(SubscriptionTest, SlowSubscriberDoesNotDelayTheOthers) {
   EXPECT_GT(rate, 0.2 * hz) << d.size() << " frames in " << Span(d) << " s";
 }
 
+// Subscribers of one scheduled property that ask for different counts or intervals
+// hold different contracts; one read per frame serves them all, each as if it had read
+// alone, so none uses up a frame before another got it.
+TEST_F(SubscriptionTest, EveryContractOfAScheduledPropertyGetsTheSameFrames) {
+  const int frameBytes = 50000;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "25", "--frame-bytes", std::to_string(frameBytes)};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
+  OrnaSubscription* exact = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0);
+  OrnaSubscription* larger = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, 400000, 0);
+  OrnaSubscription* tooSmall = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, 1000, 0);
+  OrnaSubscription* slower = Subscribe(*server, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 200);
+  ASSERT_TRUE(exact != nullptr && larger != nullptr && tooSmall != nullptr && slower != nullptr);
+  // And one with yet another count that never reads.
+  RawDealer::Options tiny;
+  tiny.receiveHwm = 1;
+  tiny.receiveBuffer = 65536;
+  RawDealer stalled(server->Endpoint(), tiny);
+  ASSERT_TRUE(stalled.Send({EncodedRequest(MakeRequest(orna_wire::kSubscribe, "Dev", "Frame.Sched",
+                                                       ORNA_FMT_IMAGE, 60000, 0))}));
+  ASSERT_TRUE(ContractsBecome(*server, 5));
+
+  std::vector<Delivery> a, b;
+  for (int i = 0; i < 15; ++i) {
+    std::vector<Delivery> one = Take(exact, 1), two = Take(larger, 1);
+    ASSERT_EQ(1u, one.size()) << "the subscriber of count " << frameBytes << " starved";
+    ASSERT_EQ(1u, two.size()) << "the subscriber of count 400000 starved";
+    a.push_back(one[0]);
+    b.push_back(two[0]);
+  }
+  ExpectEachFrameOnceInOrder(a, frameBytes);
+  ExpectEachFrameOnceInOrder(b, frameBytes);
+  for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i].frame, b[i].frame) << i;
+  uint32_t made = a.back().frame - a.front().frame + 1;
+  EXPECT_GE(a.size() * 2, made) << a.size() << " of " << made << " frames";
+
+  // A count that can't hold the frame gets what it would get alone, not silence.
+  std::vector<Delivery> refused = Take(tooSmall, 2);
+  ASSERT_EQ(2u, refused.size());
+  for (const Delivery& d : refused) {
+    EXPECT_EQ(ORNA_DIMENSION_ERROR, d.result);
+    EXPECT_EQ(0, d.count);
+  }
+  // An interval contract takes a frame at most once per interval, from the same reads.
+  std::vector<Delivery> sampled = Take(slower, 4);
+  ASSERT_EQ(4u, sampled.size());
+  ExpectEachFrameOnceInOrder(sampled, frameBytes);
+  for (size_t i = 1; i < sampled.size(); ++i)  // 200 ms are 5 frame periods
+    EXPECT_GE(sampled[i].frame - sampled[i - 1].frame, 4u) << "sooner than its interval";
+  EXPECT_EQ(0, LoansOf(*server).misuses);
+}
+
+// Frames only a stalled subscriber wants are lent and given back at once, never copied.
+TEST_F(SubscriptionTest, FramesNobodyCanTakeAreNotCopiedAndTheirLoansEnd) {
+  const int frameBytes = 200000;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "50", "--frame-bytes", std::to_string(frameBytes)};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
+  RawDealer::Options tiny;
+  tiny.receiveHwm = 1;
+  tiny.receiveBuffer = 65536;
+  RawDealer stalled(server->Endpoint(), tiny);
+  ASSERT_TRUE(stalled.Send({EncodedRequest(MakeRequest(orna_wire::kSubscribe, "Dev", "Frame.Sched",
+                                                       ORNA_FMT_IMAGE, frameBytes, 0))}));
+  ASSERT_TRUE(ContractsBecome(*server, 1));
+  ASSERT_TRUE(WaitUntil(10000, [&] { return DescribedNumber(*server, "dropped") >= 40; }));
+  Loans loans = LoansOf(*server);
+  long copies = DescribedNumber(*server, "pixelCopies");
+  EXPECT_EQ(loans.lent, loans.released);
+  EXPECT_EQ(0, loans.misuses);
+  EXPECT_GE(loans.lent, 40);
+  EXPECT_LT(copies, loans.lent / 2) << copies << " copies of " << loans.lent << " frames read";
+}
+
 }  // namespace

@@ -18,6 +18,10 @@
 //   Frame / Frame.Sched 567 (the current frame; .Sched answers 516 once sent; 517
 //   before the first frame), Frame.NoPixels (the current frame without the pixel
 //   address in DataObject::pixels, as a handler that forgot it would answer),
+//   Frame.Lent (the current frame with its slot lent through DataObject::releasePixels,
+//   as Frame.Sched too does), Frame.LentBadCount (lent, but claiming one pixel more
+//   than the count asked for), Loans (three int32: slots lent, loans released, and
+//   misuses: a call or a second release while a loan was out, a release of none),
 //   Access (the access bits as int32), Result (answers the int32 written to it, with
 //   completion text "completion <code>" when above 512; from 1000 on the text is
 //   "long completion <code>" followed by dots up to 80 characters, longer than the
@@ -44,18 +48,20 @@ namespace {
 const char* kModule = "TSTMOD";
 int frameBytes = 1024;  // set before the frame thread starts
 
-// Three slots of prefix + pixels. The library copies the pixels of the slot a call
-// answered after the equipment function has returned, so the frame thread leaves
-// that slot alone until a later frame call has taken the mutex (which orders the
-// copy before the next write), and writes into the third.
+// Slots of prefix + pixels. The library copies the pixels of the slot a call answered
+// after the equipment function has returned, so the frame thread leaves that slot
+// alone until a later frame call has taken the mutex (which orders the copy before the
+// next write), and a lent slot until the library releases it; it writes into another.
 struct FrameStore {
   std::mutex mutex;  // guards the fields below; the slots' bytes as described above
   std::condition_variable stopped;
-  std::vector<uint8_t> slots[3];
+  std::vector<uint8_t> slots[4];
   int current = -1;     // slot of the newest frame
   int lastServed = -1;  // slot of the latest frame call
+  int lent = -1;        // slot lent to the library, until it releases it
   bool sent = false;    // the newest frame went out through Frame.Sched
   bool stop = false;
+  int32_t loans = 0, releases = 0, misuses = 0;
 };
 FrameStore frames;
 std::thread frameThread;
@@ -92,7 +98,19 @@ int PutText(DataObject* out, const char* text) {
   return ORNA_OK;
 }
 
-int ServeFrame(DataObject* out, bool scheduled, bool withPixelAddress) {
+void ReleaseLoan(void* context) {
+  std::lock_guard<std::mutex> lock(frames.mutex);
+  if (frames.lent < 0 || frames.lent != (int)(intptr_t)context) {
+    ++frames.misuses;
+    return;
+  }
+  frames.lent = -1;
+  ++frames.releases;
+}
+
+enum class Pixels { kAddress, kNone, kLent, kLentBadCount };
+
+int ServeFrame(DataObject* out, bool scheduled, Pixels pixels) {
   std::lock_guard<std::mutex> lock(frames.mutex);
   if (frames.current < 0) return 517;
   if (scheduled && frames.sent) return 516;
@@ -100,10 +118,27 @@ int ServeFrame(DataObject* out, bool scheduled, bool withPixelAddress) {
   if (out->count < frameBytes) return ORNA_DIMENSION_ERROR;
   uint8_t* slot = frames.slots[frames.current].data();
   memcpy(out->data, slot, ORNA_FRAME_PREFIX_SIZE);
-  if (withPixelAddress) out->pixels = slot + ORNA_FRAME_PREFIX_SIZE;
+  if (pixels != Pixels::kNone) out->pixels = slot + ORNA_FRAME_PREFIX_SIZE;
   out->count = frameBytes;
+  if (pixels == Pixels::kLent || pixels == Pixels::kLentBadCount) {
+    frames.lent = frames.current;
+    ++frames.loans;
+    out->releasePixels = ReleaseLoan;
+    out->releaseContext = (void*)(intptr_t)frames.current;
+    if (pixels == Pixels::kLentBadCount) out->count = out->count + 1;
+  }
   frames.lastServed = frames.current;
   if (scheduled) frames.sent = true;
+  return ORNA_OK;
+}
+
+int PutLoans(DataObject* out) {
+  if (out == nullptr || out->format != ORNA_FMT_INT32) return ORNA_ILLEGAL_FORMAT;
+  if (out->count < 3) return ORNA_DIMENSION_ERROR;
+  std::lock_guard<std::mutex> lock(frames.mutex);
+  int32_t values[3] = {frames.loans, frames.releases, frames.misuses};
+  memcpy(out->data, values, sizeof values);
+  out->count = 3;
   return ORNA_OK;
 }
 
@@ -112,6 +147,11 @@ int Equipment(const char* device, const char* property, DataObject* out, DataObj
   (void)device;
   std::string p = property;
   int32_t value = 0;
+  {
+    // The library must give a loan back before it calls the module again.
+    std::lock_guard<std::mutex> lock(frames.mutex);
+    if (frames.lent >= 0) ++frames.misuses;
+  }
   if (p == "Double" || p == "Float") {
     if (out == nullptr || out->count < 1) return out == nullptr ? ORNA_ILLEGAL_FORMAT : ORNA_DIMENSION_ERROR;
     for (int i = 0; i < out->count; ++i) {
@@ -159,9 +199,12 @@ int Equipment(const char* device, const char* property, DataObject* out, DataObj
     }
     return value;
   }
-  if (p == "Frame") return ServeFrame(out, false, true);
-  if (p == "Frame.Sched") return ServeFrame(out, true, true);
-  if (p == "Frame.NoPixels") return ServeFrame(out, false, false);
+  if (p == "Frame") return ServeFrame(out, false, Pixels::kAddress);
+  if (p == "Frame.Sched") return ServeFrame(out, true, Pixels::kLent);
+  if (p == "Frame.NoPixels") return ServeFrame(out, false, Pixels::kNone);
+  if (p == "Frame.Lent") return ServeFrame(out, false, Pixels::kLent);
+  if (p == "Frame.LentBadCount") return ServeFrame(out, false, Pixels::kLentBadCount);
+  if (p == "Loans") return PutLoans(out);
   return ORNA_ILLEGAL_PROPERTY;
 }
 
@@ -235,15 +278,19 @@ void MakeFrames(double hz) {
     {
       std::lock_guard<std::mutex> lock(frames.mutex);
       if (frames.stop) return;
-      while (slot == frames.current || slot == frames.lastServed) ++slot;
+      while (slot < 4 && (slot == frames.current || slot == frames.lastServed || slot == frames.lent))
+        ++slot;
     }
-    FillFrame(frames.slots[slot], n);
-    {
-      std::lock_guard<std::mutex> lock(frames.mutex);
-      frames.current = slot;
-      frames.sent = false;
+    if (slot == 4) slot = -1;  // a loan outstanding beside two served slots: skip this frame
+    if (slot >= 0) FillFrame(frames.slots[slot], n);
+    if (slot >= 0) {
+      {
+        std::lock_guard<std::mutex> lock(frames.mutex);
+        frames.current = slot;
+        frames.sent = false;
+      }
+      _SystemScheduleProperty(kModule, "Frame.Sched");
     }
-    _SystemScheduleProperty(kModule, "Frame.Sched");
     std::unique_lock<std::mutex> lock(frames.mutex);
     if (frames.stopped.wait_for(lock, period, [] { return frames.stop; })) return;
   }

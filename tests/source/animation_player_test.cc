@@ -18,6 +18,7 @@
 #include "app/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "source/frame_slot.h"
+#include "source/frame_slot_pins.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/settings_writer.h"
 #include "tests/source/frame_recorder.h"
@@ -219,6 +220,46 @@ TEST_F(AnimationPlayerTest, RestartContinuesCountersFromSlotZeroWithRateZero) {
   EXPECT_EQ(0.0f, after[0].frameRate);
   EXPECT_EQ(0, after[0].firstPixel);  // the position starts again too
   EXPECT_EQ(1, after[1].slot);
+}
+
+// The server pins the slot it still serves (the frame current before a restart): the
+// restarted player fills the other one, and leaves the pinned one untouched.
+TEST_F(AnimationPlayerTest, PinnedSlotIsNeverFilled) {
+  ASSERT_TRUE(WriteCounterAnimation(dir_, "a.imm", 4, 2, 3));
+  ASSERT_TRUE(PinFrameSlot(0));
+  ASSERT_TRUE(Play("a.imm", "0"));
+  ASSERT_TRUE(WaitForFrames(20));
+  ASSERT_TRUE(player_.Deinitialize());
+  UnpinFrameSlot(0);
+  for (const Delivery& d : Deliveries()) ASSERT_EQ(1, d.slot);
+  EXPECT_TRUE(Untouched(0, kFrameSlotStride));
+
+  // Unpinned, slot 0 comes first again.
+  ClearDeliveries();
+  ASSERT_TRUE(player_.Initialize(settings_, RecordFrame, frames_.data(), 2));
+  ASSERT_TRUE(WaitForFrames(2));
+  ASSERT_TRUE(player_.Deinitialize());
+  EXPECT_EQ(0, Deliveries()[0].slot);
+}
+
+// Every slot pinned (the current frame, and the one before still being copied out):
+// the grab thread waits for a pin to go, delivers nothing meanwhile, and still stops.
+TEST_F(AnimationPlayerTest, AllSlotsPinnedWaitsAndStillStops) {
+  ASSERT_TRUE(WriteCounterAnimation(dir_, "a.imm", 4, 2, 3));
+  ASSERT_TRUE(PinFrameSlot(0));
+  ASSERT_TRUE(PinFrameSlot(1));
+  ASSERT_TRUE(Play("a.imm", "0"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(0u, Deliveries().size());
+  UnpinFrameSlot(1);
+  EXPECT_TRUE(WaitForFrames(5));
+  ASSERT_TRUE(PinFrameSlot(1));  // pinned again: the thread waits again
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(player_.Deinitialize());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  UnpinFrameSlot(0);
+  UnpinFrameSlot(1);
+  EXPECT_TRUE(Untouched(0, kFrameSlotStride));
 }
 
 TEST_F(AnimationPlayerTest, SecondInitializeIsRefusedAndTheErrorCodeStays) {
