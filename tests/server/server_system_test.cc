@@ -196,4 +196,75 @@ TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
   }
 }
 
+// Subscribers that ask for different counts, one that never reads, and ornactl monitor
+// beside them: each reader gets nearly every frame announced meanwhile, each whole.
+TEST_F(ServerSystemTest, EveryReaderGetsNearlyEveryFrameWhateverTheOthersAsk) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  const std::string output = run_.Address("Output");
+  OrnaSubscription* stalled = nullptr;  // subscribed, never read
+  ASSERT_EQ(0, OrnaSubscribe(output.c_str(), "Frame.Sched", ORNA_FMT_IMAGE, kWidth * kHeight, 0,
+                             3000, &stalled));
+  std::string monitorOutput;
+  int monitorExit = -1;
+  std::thread monitor([&] {
+    monitorExit = Ornactl({"monitor", output, "Frame.Sched", "--interval", "0", "--seconds", "8",
+                           "--json"},
+                          &monitorOutput);
+  });
+  struct Reader {
+    int32_t count;
+    std::vector<uint32_t> frames;
+    int torn = 0;
+  };
+  Reader readers[2] = {{400000, {}, 0}, {6291456, {}, 0}};
+  std::vector<std::thread> threads;
+  for (Reader& reader : readers) {
+    threads.emplace_back([&] {
+      OrnaSubscription* s = nullptr;
+      if (OrnaSubscribe(output.c_str(), "Frame.Sched", ORNA_FMT_IMAGE, reader.count, 0, 3000, &s) != 0)
+        return;
+      auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+      while (std::chrono::steady_clock::now() < end) {
+        OrnaReply reply;
+        if (OrnaNextDelivery(s, &reply, 500) != 0 || reply.result != 0) continue;
+        uint32_t number = 0, pass = 0;
+        bool whole = reply.size == 196 + static_cast<size_t>(kWidth * kHeight);
+        if (whole) {
+          memcpy(&number, reply.bytes + 136, 4);
+          memcpy(&pass, reply.bytes + 140, 4);
+          uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(pass));
+          for (int p = 0; p < kWidth * kHeight && whole; ++p) whole = reply.bytes[196 + p] == expected;
+        }
+        if (!whole) ++reader.torn;
+        reader.frames.push_back(number);
+      }
+      OrnaUnsubscribe(s);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  monitor.join();
+  OrnaUnsubscribe(stalled);
+
+  for (const Reader& reader : readers) {
+    SCOPED_TRACE(reader.count);
+    ASSERT_GE(reader.frames.size(), 20u) << "the reader starved";
+    uint32_t announced = reader.frames.back() - reader.frames.front() + 1;
+    EXPECT_GE(reader.frames.size() * 100, announced * 95u) << reader.frames.size() << " of " << announced;
+    EXPECT_EQ(0, reader.torn);
+  }
+  ASSERT_EQ(0, monitorExit) << monitorOutput;
+  std::vector<std::string> lines = Lines(monitorOutput);
+  ASSERT_GE(lines.size(), 20u) << "ornactl monitor starved";
+  long long first = JsonNumber(lines.front(), "frameNumber"), last = JsonNumber(lines.back(), "frameNumber");
+  EXPECT_GE(static_cast<long long>(lines.size()) * 100, (last - first + 1) * 95)
+      << lines.size() << " of " << last - first + 1;
+  for (const std::string& line : lines) {
+    uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
+    std::vector<uint8_t> expected(kWidth * kHeight, static_cast<uint8_t>(AnimationIndexOfPass(pass)));
+    EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
+              JsonNumber(line, "crc32"))
+        << line;
+  }
+}
+
 }  // namespace
