@@ -41,12 +41,21 @@ bool Whole(const uint8_t* frame, size_t pixels) {
   return pixels == 0 || p[pixels - 1] == expected;
 }
 
-// Pixel copies and dropped messages so far, from the server's description.
-bool ServerCounters(uint64_t* pixelCopies, uint64_t* dropped) {
+// Pixel copies and dropped messages so far, from the server's description, and the
+// frame number of the current frame.
+bool ServerCounters(uint64_t* pixelCopies, uint64_t* dropped, uint32_t* frameNumber) {
   OrnaServerDescription d;
   if (OrnaDescribeServer(kHvxServerAddress, &d, 2000) != ORNA_OK) return false;
   *pixelCopies = strtoull(d.Field("pixelCopies").c_str(), nullptr, 10);
   *dropped = strtoull(d.Field("dropped").c_str(), nullptr, 10);
+  OrnaRequest request;
+  request.outFormat = ORNA_FMT_BYTE;
+  request.outCount = 188;
+  OrnaReply reply;
+  if (OrnaCall(kHvxOutputAddress, "Header", request, &reply, 2000) != ORNA_OK ||
+      reply.result != ORNA_OK || reply.size != 188)
+    return false;
+  *frameNumber = Word(reply.bytes + 136);
   return true;
 }
 
@@ -60,7 +69,8 @@ struct Shared {
 
 void Subscriber(OrnaSubscription* subscription, int frameBytes,
                 std::chrono::steady_clock::time_point start,
-                std::chrono::steady_clock::time_point end, uint64_t* received, Shared* shared) {
+                std::chrono::steady_clock::time_point end, uint64_t* received, double* share,
+                Shared* shared) {
   std::vector<double> latency;
   uint32_t first = UINT32_MAX, last = 0;
   uint64_t torn = 0;
@@ -83,6 +93,9 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
     latency.push_back((arrival - captured) * 1000.0);
     if (!Whole(reply.bytes, static_cast<size_t>(frameBytes))) ++torn;
   }
+  *share = last >= first && first != UINT32_MAX
+               ? static_cast<double>(*received) / static_cast<double>(last - first + 1)
+               : 0.0;
   std::lock_guard<std::mutex> lock(shared->mutex);
   shared->first = std::min(shared->first, first);
   shared->last = std::max(shared->last, last);
@@ -104,6 +117,7 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
     }
   }
   f.received.assign(static_cast<size_t>(subscribers), 0);
+  f.share.assign(static_cast<size_t>(subscribers), 0.0);
   Shared shared;
   auto start = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -111,17 +125,20 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
   std::vector<std::thread> threads;
   for (int i = 0; i < subscribers; ++i)
     threads.emplace_back(Subscriber, subscriptions[static_cast<size_t>(i)], frameBytes, start, end,
-                         &f.received[static_cast<size_t>(i)], &shared);
+                         &f.received[static_cast<size_t>(i)], &f.share[static_cast<size_t>(i)],
+                         &shared);
   std::this_thread::sleep_until(start);
   double cpuBefore = ProcessCpuSeconds(serverPid);
   uint64_t copiesBefore = 0, droppedBefore = 0, copiesAfter = 0, droppedAfter = 0;
-  bool counted = ServerCounters(&copiesBefore, &droppedBefore);
+  uint32_t frameBefore = 0, frameAfter = 0;
+  bool counted = ServerCounters(&copiesBefore, &droppedBefore, &frameBefore);
   std::this_thread::sleep_until(end);
   double cpuAfter = ProcessCpuSeconds(serverPid);
-  counted = ServerCounters(&copiesAfter, &droppedAfter) && counted;
+  counted = ServerCounters(&copiesAfter, &droppedAfter, &frameAfter) && counted;
   if (counted) {
     f.serverPixelCopies = copiesAfter - copiesBefore;
     f.serverDropped = droppedAfter - droppedBefore;
+    f.serverFrames = frameAfter - frameBefore;
   }
   for (std::thread& t : threads) t.join();
   for (OrnaSubscription* s : subscriptions) OrnaUnsubscribe(s);

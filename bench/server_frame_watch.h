@@ -16,13 +16,18 @@ struct WatchFigures {
   uint32_t firstFrameNumber = 0;     // lowest and highest frameNumber any subscriber saw:
   uint32_t lastFrameNumber = 0;      // the frames the server announced meanwhile
   std::vector<uint64_t> received;    // frames per subscriber in the window
+  // Per subscriber: the share (0..1) of the frames announced between the first and the
+  // last one it received that it received.
+  std::vector<double> share;
   uint64_t torn = 0;                 // frames whose pixels belong to another frame
   std::vector<double> latencyMs;     // capture time (header) to arrival, every frame
   double serverCpuSeconds = 0.0;     // of the server process over the window
   // The server's own counters over the window (its "describe" answer): pixel copies
-  // made and messages dropped for clients whose queue was full.
+  // made and messages dropped for clients whose queue was full; and the frames it
+  // announced meanwhile (from the current header at both ends), 0 when not read.
   uint64_t serverPixelCopies = 0;
   uint64_t serverDropped = 0;
+  uint64_t serverFrames = 0;
 };
 
 // Subscribes SUBSCRIBERS clients to Frame.Sched of the server (pid SERVER_PID) with

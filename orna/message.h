@@ -25,6 +25,15 @@ class OrnaMessage final {
     zmq_msg_init(&msg_);
     return false;
   }
+  // Replaces the content by the SIZE bytes at BLOCK, which ZeroMQ hands to
+  // release(block, hint) once no copy of the message needs them any more (on any
+  // thread). False (BLOCK not taken) when out of memory.
+  bool Adopt(void* block, size_t size, void (*release)(void*, void*), void* hint) {
+    zmq_msg_close(&msg_);
+    if (zmq_msg_init_data(&msg_, block, size, release, hint) == 0) return true;
+    zmq_msg_init(&msg_);
+    return false;
+  }
   bool Assign(const void* bytes, size_t size) {
     if (!Allocate(size)) return false;
     if (size > 0) memcpy(data(), bytes, size);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "orna/frame_buffers.h"
 #include "orna/orna_client.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
@@ -128,7 +129,7 @@ void OrnaReadProperty(const char* device, const char* property, short outFormat,
 bool OrnaMakeAnswerData(OrnaAnswerData* data) {
   if (!data->present || data->made) return true;
   size_t pixels = (size_t)data->pixelCount;
-  if (!data->message.Allocate((size_t)ORNA_FRAME_PREFIX_SIZE + pixels)) {
+  if (!OrnaAllocateFrameMessage(&data->message, (size_t)ORNA_FRAME_PREFIX_SIZE + pixels)) {
     OrnaReleaseAnswerPixels(data);
     return false;
   }
