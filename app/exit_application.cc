@@ -7,6 +7,7 @@
 // a property call) or when the process ends with a code. Otherwise it is kept, unused,
 // for the few moments until the process ends, so that a late property call finds a
 // null handle (and answers 555) instead of freed memory.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -17,20 +18,44 @@
 #include "app/log.h"
 #include "app/main_thread.h"
 #include "app/process_state.h"
+#include "server/equipment_module.h"
+#include "source/hardware_control.h"
 
 namespace {
 
 std::mutex gExitMutex;  // one ExitApplication at a time
 
+// Set by the first ExitApplication before it stops the frame source; a start after that
+// would run a source nobody stops. A start already under way when it is set is
+// cancelled by that stop (the player serialises its start and stop).
+std::atomic<bool> gExitBegun{false};
+
+// Set by a console event that is about to end the process by the event's default
+// handling, on its own thread.
+std::atomic<bool> gConsoleEnding{false};
+
+// How long an exit with a code waits for a console event's ending to take over.
+constexpr uint32_t kConsoleEndingWaitMs = 2000;
+
 // What a console-thread exit took away but could not free yet.
 SysSemaphore* gRetiredSemaphore = nullptr;
 uint8_t* gRetiredBuffer = nullptr;
 
+thread_local bool tConsoleEventThread = false;
+void MarkConsoleEventThread() { tConsoleEventThread = true; }
+bool IsConsoleEventThread() { return tConsoleEventThread; }
+
 }  // namespace
+
+bool StartFrameSource(HardwareControl& source, const CIniExWrap& settings) {
+  if (gExitBegun.load()) return false;
+  return source.Initialize(settings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount);
+}
 
 void ExitApplication(int32_t code) {
   {
     std::lock_guard<std::mutex> lock(gExitMutex);
+    gExitBegun.store(true);
     // The grab thread writes into BaseBuffer and takes the semaphore: stop it first.
     FrameSource.Deinitialize();
     SysSemaphore* semaphore = EqmOrFrameNotify.exchange(nullptr);
@@ -45,8 +70,13 @@ void ExitApplication(int32_t code) {
     }
   }
   if (code == 0) return;
+  // A console event is ending the process on its own thread: that ending, the one its
+  // event promises, wins over this code (which would otherwise race with it).
+  if (gConsoleEnding.load() && !IsConsoleEventThread()) SysSleep(kConsoleEndingWaitMs);
   exit(code);
 }
+
+bool ExitBegun() { return gExitBegun.load(); }
 
 bool ConsoleEvent(uint32_t eventType) {
   const char* message = nullptr;
@@ -70,6 +100,8 @@ bool ConsoleEvent(uint32_t eventType) {
       return true;
   }
   DoLog("%s", message);
+  gConsoleEnding.store(true);
+  MarkConsoleEventThread();
   ExitApplication(0);
   return false;  // not handled: the default handling ends the process
 }

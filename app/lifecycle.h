@@ -9,6 +9,9 @@
 // thread.
 #pragma once
 
+class CIniExWrap;
+class HardwareControl;
+
 #include <cstdint>
 
 // Exit codes of the process.
@@ -53,6 +56,13 @@ void StartEquipmentModule();
 // Stops the frame source, releases the semaphore and BaseBuffer (what exists of
 // them), and then returns when code is 0 or ends the process with code otherwise.
 void ExitApplication(int32_t code);
+
+// Starts the frame source with AppSettings' values and BaseBuffer, unless the exit
+// path has begun: from then on the source stays stopped. The answer of Initialize;
+// false too after the exit began. Main thread.
+bool StartFrameSource(HardwareControl& source, const CIniExWrap& settings);
+// True once ExitApplication has begun (on any thread): the process is ending.
+bool ExitBegun();
 
 // The console control handler; true when the event is taken as handled.
 bool ConsoleEvent(uint32_t eventType);

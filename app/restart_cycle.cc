@@ -22,7 +22,8 @@ void RunRestartCycle(HardwareControl& source, CIniExWrap& settings) {
     DoLog("--- Info: ORNA Video Service responded \"Stay Quiet\".");
   } else {
     SourceFailed = false;
-    if (!source.Initialize(settings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount)) {
+    if (!StartFrameSource(source, settings)) {
+      if (ExitBegun()) return;  // a console event is ending the process
       DoLog("-+- Error reinitializing hardware on restart!");
       DoLog("-+- Internal error was: \"%s\"", source.GetErrorText());
       SourceFailed = true;

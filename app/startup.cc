@@ -119,7 +119,8 @@ void StartEquipmentModule() {
   AliveSinceTime = time(nullptr);
   SourceFailed = false;
   if (StayQuiet) return;  // the server runs without frames
-  if (!FrameSource.Initialize(AppSettings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount)) {
+  if (!StartFrameSource(FrameSource, AppSettings)) {
+    if (ExitBegun()) return;  // a console event is ending the process
     DoLog("-+- Error initializing hardware on start!");
     DoLog("-+- Internal error was: \"%s\"", FrameSource.GetErrorText());
     ExitApplication(kExitSourceInitialize);

@@ -41,7 +41,9 @@ AnimationPlayer::~AnimationPlayer() { Deinitialize(); }
 
 bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback callback,
                                  uint8_t* baseBuffer, int32_t slotCount) {
-  if (initialized_) return false;  // a running source is left as it is, error code too
+  std::unique_lock<std::mutex> lock(lifecycleMutex_);
+  // A running (or starting) source is left as it is, error code too.
+  if (initialized_ || starting_) return false;
   if (baseBuffer == nullptr || slotCount < 1) {
     errorCode_ = kHardwareErrorConfiguration;
     return false;
@@ -61,7 +63,22 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   }
   frameRateLimit_ =
       FrameRateLimitFromSetting(settings.GetReal(kSectionHardware, kKeyLimitFramerate, 0.0));
-  if (!LoadAnimation()) return false;
+
+  // The file is loaded without the lock, so that a stop asked for meanwhile (the exit
+  // path, on another thread) never waits for a long load; it cancels the start instead.
+  starting_ = true;
+  startCancelled_ = false;
+  lock.unlock();
+  LoadedAnimation loaded;
+  const bool ok = LoadAnimation(&loaded);
+  lock.lock();
+  starting_ = false;
+  if (!ok) return false;
+  if (startCancelled_) {
+    FreeAnimation(&loaded);
+    return false;
+  }
+  animation_ = loaded;
   frameLength_ = static_cast<uint32_t>(animation_.layout.frameLength);
   PrepareHeaderTemplate(settings);
   callback_ = callback;
@@ -80,9 +97,9 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   return true;
 }
 
-bool AnimationPlayer::LoadAnimation() {
+bool AnimationPlayer::LoadAnimation(LoadedAnimation* animation) {
   AnimationLoadStatus status =
-      LoadAnimationFile(animationPath_, kSlotPixelCapacity, &animation_, nullptr);
+      LoadAnimationFile(animationPath_, kSlotPixelCapacity, animation, nullptr);
   if (status == AnimationLoadStatus::kLoaded) return true;
   if (status == AnimationLoadStatus::kOpenFailed) {
     DoLog("Animation file \"%s\" could not be opened.", animationPath_);
@@ -107,6 +124,8 @@ void AnimationPlayer::PrepareHeaderTemplate(const CIniExWrap& settings) {
 }
 
 bool AnimationPlayer::Deinitialize() {
+  std::lock_guard<std::mutex> lock(lifecycleMutex_);
+  if (starting_) startCancelled_ = true;
   if (!initialized_) return true;
   stopRequested_.store(true);
   while (threadRunning_.load()) SysSleep(kDeinitializePollMs);

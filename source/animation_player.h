@@ -14,12 +14,16 @@
 // Ownership: the frame memory is lent by the caller for as long as the player runs;
 // the loaded animation belongs to the player from Initialize to Deinitialize.
 //
-// Threading: every public operation runs on the main thread. The grab thread runs the
-// callback. GetFrameRate reads an atomic the grab thread writes.
+// Threading: every public operation runs on the main thread, except Deinitialize, which
+// the exit path may also call on another thread at any moment: starting and stopping
+// are serialised by a lock, and a stop that comes while Initialize loads the file
+// cancels that start. The grab thread runs the callback. GetFrameRate reads an atomic
+// the grab thread writes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "source/animation_loader.h"
 #include "source/frame_header.h"
@@ -48,7 +52,9 @@ class AnimationPlayer final : public HardwareControl {
   // kHardwareErrorConfiguration.
   bool Initialize(const CIniExWrap& settings, NewFrameCallback callback,
                   uint8_t* baseBuffer, int32_t slotCount) override;
-  // Stops and joins the grab thread, frees the frames. Always true.
+  // Stops and joins the grab thread, frees the frames. Always true. Any thread; a
+  // start in progress on another thread is cancelled (that Initialize answers false
+  // and leaves the error code as it was).
   bool Deinitialize() override;
   int32_t GetErrorCode() const override;
   const char* GetErrorText() const override;
@@ -77,12 +83,18 @@ class AnimationPlayer final : public HardwareControl {
   static void GrabThreadMain(void* player);
   void RunGrabLoop();
   void RunGrabPass(GrabRun* run);
-  // Loads the animation at animationPath_; false with the error code set.
-  bool LoadAnimation();
+  // Loads the animation at animationPath_ into *animation; false with the error code set.
+  bool LoadAnimation(LoadedAnimation* animation);
   void PrepareHeaderTemplate(const CIniExWrap& settings);
 
-  // Main thread only; set by Initialize before the grab thread starts and not changed
-  // while it runs, so the grab thread reads them without a lock.
+  // Guards initialized_, starting_, startCancelled_, grabThread_ and animation_
+  // against a Deinitialize on another thread; never held while a file loads.
+  std::mutex lifecycleMutex_;
+  bool starting_ = false;        // Initialize is loading the file without the lock
+  bool startCancelled_ = false;  // Deinitialize came while starting_
+
+  // Set by Initialize before the grab thread starts and not changed while it runs, so
+  // the grab thread reads them without a lock.
   bool initialized_ = false;
   int32_t errorCode_ = kHardwareErrorUnknown;  // only ever overwritten by a failure
   uint8_t* baseBuffer_ = nullptr;
