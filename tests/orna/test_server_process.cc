@@ -1,6 +1,8 @@
 // Starting, watching and stopping a test server process.
 #include "tests/orna/test_server_process.h"
 
+#include "tests/support/sanitizer_report.h"
+
 #include <chrono>
 #include <thread>
 
@@ -53,15 +55,7 @@ bool TestServerProcess::WaitServing(int timeoutMs) {
 std::string TestServerProcess::Stdout() const { return ReadWholeFile(stdoutPath_); }
 std::string TestServerProcess::Stderr() const { return ReadWholeFile(stderrPath_); }
 
-std::string TestServerProcess::SanitizerReport() const {
-  std::string err = Stderr();
-  for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
-                           "WARNING: ThreadSanitizer", "runtime error:"}) {
-    size_t at = err.find(mark);
-    if (at != std::string::npos) return err.substr(at, 4000);
-  }
-  return "";
-}
+std::string TestServerProcess::SanitizerReport() const { return SanitizerReportIn(Stderr()); }
 
 std::string TestServerProcess::Endpoint() const {
   return "tcp://127.0.0.1:" + std::to_string(options_.port);

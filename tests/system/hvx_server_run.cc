@@ -1,5 +1,6 @@
 #include "tests/system/hvx_server_run.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "orna/names.h"
+#include "tests/support/sanitizer_report.h"
 
 namespace {
 
@@ -40,6 +42,12 @@ HvxServerRun::HvxServerRun() {
   // The client side of this test process looks for servers where this one registers.
   setenv("ORNA_NAMES_DIR", dir_.Join("names").c_str(), 1);
   setenv("ORNA_BASE_PORT", std::to_string(basePort_).c_str(), 1);
+}
+
+HvxServerRun::~HvxServerRun() {
+  process_.reset();
+  std::string report = SanitizerReportIn(Stderr());
+  if (!report.empty()) ADD_FAILURE() << "hvxserver reported:\n" << report;
 }
 
 void HvxServerRun::UseBasePort(int port) {
@@ -112,3 +120,4 @@ std::string HvxServerRun::ServerAddress() const {
 std::string HvxServerRun::Address(const std::string& device) const {
   return ServerAddress() + "/" + device;
 }
+

@@ -4,9 +4,42 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "server/orna_api.h"
 #include "tests/system/hvx_server_run.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a console event may take to end the server: within a second, stretched
+// under the sanitizers, which slow every step.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kEndWithinMs = 3000;
+#else
+constexpr int kEndWithinMs = 1000;
+#endif
+
+// Sends SIGNAL to the server after DELAY_MS; it must end by that signal (the row of
+// Ctrl+C and of shutdown: released, then not handled) within kEndWithinMs.
+void ExpectEndsBySignal(HvxServerRun& run, int signal, int delayMs) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  Clock::time_point sent = Clock::now();
+  ASSERT_TRUE(run.Signal(signal));
+  int status = 0;
+  ASSERT_TRUE(run.WaitExit(kEndWithinMs + 10000, &status)) << "no end: hung\n" << run.Log();
+  long took = (long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+      << "signal " << signal << " after " << delayMs << " ms: status " << status << "\n" << run.Log();
+  EXPECT_LE(took, kEndWithinMs) << "signal " << signal << " after " << delayMs << " ms";
+}
+
+bool StartPlaying(HvxServerRun& run) {
+  return run.WriteSettings() && run.WriteAnimation(CounterAnimation(64, 48, 8)) && run.Start();
+}
 
 TEST(ServerLifecycle, ServesUntilCtrlCAndLogsItsGracefulEnd) {
   HvxServerRun run;
@@ -73,6 +106,37 @@ TEST(ServerLifecycle, PortInUseEndsWithInitErrorOnStandardOutput) {
   EXPECT_NE(second.Stdout().find("init error: server port already in use"), std::string::npos)
       << second.Stdout();
   EXPECT_EQ(second.Log().find("init error"), std::string::npos);
+}
+
+// Ctrl+C and shutdown at random moments of start-up (which waits about a second for the
+// absent video service) and of restarts (each of which waits as long again): the
+// process always ends by the signal's row, in time, never hanging or crashing.
+TEST(ServerLifecycle, SignalsAtRandomMomentsOfStartUpAndRestartsEndByTheirRow) {
+  std::mt19937 random(20261209);  // fixed: a failing moment can be tried again
+  for (int i = 0; i < 34 && !::testing::Test::HasFailure(); ++i) {
+    SCOPED_TRACE(i);
+    HvxServerRun run;
+    ASSERT_TRUE(StartPlaying(run));
+    ExpectEndsBySignal(run, i % 2 == 0 ? SIGINT : SIGTERM,
+                       std::uniform_int_distribution<int>(0, 1400)(random));
+  }
+  for (int i = 0; i < 16 && !::testing::Test::HasFailure(); ++i) {
+    SCOPED_TRACE(i);
+    HvxServerRun run;
+    ASSERT_TRUE(StartPlaying(run));
+    ASSERT_TRUE(run.WaitServing(15000)) << run.Log();
+    int32_t one = 1;
+    DataObject input{};
+    input.count = 1;
+    input.format = ORNA_FMT_INT32;
+    input.data = &one;
+    ASSERT_EQ(513, ExecLinkEx(run.Address("Server").c_str(), "DoRestart", nullptr, &input,
+                              ORNA_ACCESS_WRITE, 5000));
+    // The restart runs at the next background tick (within a second) and lasts about
+    // a second.
+    ExpectEndsBySignal(run, i % 2 == 0 ? SIGINT : SIGTERM,
+                       std::uniform_int_distribution<int>(0, 2200)(random));
+  }
 }
 
 }  // namespace

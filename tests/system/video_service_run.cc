@@ -1,5 +1,7 @@
 #include "tests/system/video_service_run.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +9,7 @@
 
 #include "orna/names.h"
 #include "server/orna_api.h"
+#include "tests/support/sanitizer_report.h"
 
 namespace {
 
@@ -24,6 +27,12 @@ VideoServiceRun::VideoServiceRun(const HvxServerRun& run)
 }
 
 VideoServiceRun::~VideoServiceRun() {
+  EndProcess();
+  std::string report = SanitizerReportIn(ReadWholeFile(stdoutPath_ + ".err"));
+  if (!report.empty()) ADD_FAILURE() << "videoservice reported:\n" << report;
+}
+
+void VideoServiceRun::EndProcess() {
   if (process_ == nullptr || !process_->Running()) return;
   DataObject input{};
   int32_t value = 14;
@@ -32,7 +41,7 @@ VideoServiceRun::~VideoServiceRun() {
   input.data = &value;
   ExecLinkEx("/TEST/VIDEOSRV/MPServer", "SRVEXIT", nullptr, &input, ORNA_ACCESS_WRITE, 2000);
   int status = 0;
-  process_->WaitExit(5000, &status);  // the process's destructor kills it otherwise
+  if (!process_->WaitExit(5000, &status)) process_.reset();  // killed and reaped
 }
 
 bool VideoServiceRun::WriteFile(const std::string& name, const std::string& contents) {
@@ -95,3 +104,4 @@ int WriteInt(const std::string& address, const char* property, int32_t value) {
   input.data = &value;
   return ExecLinkEx(address.c_str(), property, nullptr, &input, ORNA_ACCESS_WRITE, kCallTimeoutMs);
 }
+

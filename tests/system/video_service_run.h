@@ -32,6 +32,8 @@ class VideoServiceRun final {
   std::string Stdout() const { return ReadWholeFile(stdoutPath_); }
 
  private:
+  void EndProcess();  // asks it to exit, kills it when it doesn't
+
   std::string configDir_;
   std::string stdoutPath_;
   std::string namesDir_;
