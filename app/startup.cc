@@ -1,4 +1,5 @@
 // The server's start-up, in its fixed order, and the endless server cycle.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,7 +54,8 @@ void InitializeApplication(int argc, char** argv) {
   _SystemAssignBufferSpace(524288, 64000);
 
   SetLogSinks(false, true, true, true);
-  FeclogDepth = 500;
+  // A console event may already be logging on its own thread, which reads it.
+  std::atomic_ref<int32_t>(FeclogDepth).store(500, std::memory_order_relaxed);
 
   if (!ValidateSettingsFile()) {
     DoLog("--- Error: Validating config file on startup failed.");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -85,7 +86,8 @@ int feclog(const char* format, ...) {
 
   FeclogState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);
-  long depthSetting = FeclogDepth;
+  // The server may still be setting it on another thread while a console event logs.
+  long depthSetting = std::atomic_ref<int32_t>(FeclogDepth).load(std::memory_order_relaxed);
   if (depthSetting <= 0) return ORNA_OK;  // no library log kept
   size_t depth = (size_t)depthSetting;
   if (!s.loaded) LoadExisting(s, depth);

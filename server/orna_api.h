@@ -157,7 +157,9 @@ extern int32_t ornaDebug;         // > 0: every request is written to the librar
 extern int32_t gAllowRemoteExit;  // 1: SRVEXIT ends the server
 extern int32_t MaxNumContracts;   // most contracts (distinct subscriptions) served
 extern int16_t MinPollingRate;    // shortest contract interval in milliseconds
-extern int32_t FeclogDepth;       // most lines kept in the library log file
+// Most lines kept in the library log file. feclog reads it on any thread, atomically:
+// set it with an atomic store (std::atomic_ref) once other threads may log.
+extern int32_t FeclogDepth;
 
 int SetBurstLimit(int requests);        // most requests served in one cycle
 int SetCycleDelay(int milliseconds);    // pause after each cycle
