@@ -191,26 +191,58 @@ void ServeGroup(const std::string& property, ScheduledGroup& group) {
   }
 }
 
+bool DeviceKnown(const std::string& device) {
+  for (const OrnaDevice& d : Server().devices)
+    if (d.name == device) return true;
+  return false;
+}
+
 }  // namespace
 
+// A subscription that would make a new contract is checked the way its first read would
+// answer it, before it takes a contract: an unknown device is refused with "illegal
+// device", and a property the module answers "illegal property" for with that. The
+// check is the contract's first read itself (except on a scheduled property, whose
+// contracts wait for the next schedule), so nothing is read twice.
 void OrnaServeSubscribe(const std::string& client, const RequestHeader& request) {
   OrnaServer& s = Server();
   OrnaContractKey key;
   int refusal = ORNA_OK;
   if (!KeyOf(request, &key, &refusal)) return OrnaAnswer(client, Ack(request, refusal), nullptr);
-  OrnaContract* contract = nullptr;
-  int result = OrnaSubscribeContract(s.contracts, key, client, OrnaClock::now(), MaxNumContracts,
-                                     &contract);
-  // A new contract on a scheduled property waits for the next schedule instead of
-  // reading (which could use up a frame that the others are still to get).
-  if (result == ORNA_OK && !contract->scheduled && s.scheduledProperties.count(key.property) != 0) {
-    contract->scheduled = true;
-    contract->readPending = false;
+  if (!DeviceKnown(key.device)) return OrnaAnswer(client, Ack(request, ORNA_ILLEGAL_DEVICE), nullptr);
+  const bool scheduled = s.scheduledProperties.count(key.property) != 0;
+  ContractRead first;
+  const bool isNew = OrnaFindContract(s.contracts, key) == nullptr;
+  if (isNew && !scheduled) {
+    first.device = key.device;
+    first.format = key.format;
+    first.count = key.count;
+    Read(&first, key.property);
+    if (first.header.result == ORNA_ILLEGAL_PROPERTY || first.header.result == ORNA_ILLEGAL_DEVICE)
+      return OrnaAnswer(client, Ack(request, first.header.result), nullptr);
   }
+  s.contracts.perClientMax = MaxNumContracts / 4 > 1 ? MaxNumContracts / 4 : 1;
+  const OrnaClock::time_point now = OrnaClock::now();
+  OrnaContract* contract = nullptr;
+  int result = OrnaSubscribeContract(s.contracts, key, client, now, MaxNumContracts, &contract);
   ReplyHeader ack = Ack(request, result);
   if (result == ORNA_OK) ack.aux = contract->id;
   ack.aux2 = (uint32_t)s.contracts.leaseMs;
+  if (result == ORNA_OK && isNew) {
+    if (scheduled) {
+      // It waits for the next schedule instead of reading (which could use up a frame
+      // that the others are still to get).
+      contract->scheduled = true;
+      contract->readPending = false;
+    } else {
+      // Its first read was the check above; the next is an interval later.
+      contract->readPending = key.intervalMs > 0;
+      contract->nextDue = now + std::chrono::milliseconds(key.intervalMs);
+    }
+  }
   OrnaAnswer(client, ack, nullptr);
+  if (result == ORNA_OK && isNew && !scheduled && WorthSending(first.header))
+    Deliver(*contract, first.header, &first.data);
 }
 
 void OrnaServeUnsubscribe(const std::string& client, const RequestHeader& request) {

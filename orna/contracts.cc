@@ -6,10 +6,12 @@
 
 namespace {
 
-OrnaContract* Find(OrnaContracts& contracts, const OrnaContractKey& key) {
-  for (auto& c : contracts.list)
-    if (c->key == key) return c.get();
-  return nullptr;
+// Subscriptions ROUTING_ID holds.
+long HeldBy(const OrnaContracts& contracts, const std::string& routingId) {
+  long held = 0;
+  for (const auto& c : contracts.list)
+    for (const OrnaSubscriber& s : c->subscribers) held += s.routingId == routingId ? 1 : 0;
+  return held;
 }
 
 void DropEmpty(OrnaContracts& contracts) {
@@ -23,10 +25,26 @@ void DropEmpty(OrnaContracts& contracts) {
 
 }  // namespace
 
+OrnaContract* OrnaFindContract(OrnaContracts& contracts, const OrnaContractKey& key) {
+  for (auto& c : contracts.list)
+    if (c->key == key) return c.get();
+  return nullptr;
+}
+
 int OrnaSubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
                           const std::string& routingId, OrnaClock::time_point now,
                           int maxContracts, OrnaContract** contract) {
-  OrnaContract* c = Find(contracts, key);
+  OrnaContract* c = OrnaFindContract(contracts, key);
+  auto subscribed = [&](const OrnaSubscriber& s) { return s.routingId == routingId; };
+  if (c != nullptr) {
+    auto it = std::find_if(c->subscribers.begin(), c->subscribers.end(), subscribed);
+    if (it != c->subscribers.end()) {
+      it->renewed = now;
+      *contract = c;
+      return ORNA_OK;
+    }
+  }
+  if (HeldBy(contracts, routingId) >= contracts.perClientMax) return ORNA_TOO_MANY_CONTRACTS;
   if (c == nullptr) {
     if ((long)contracts.list.size() >= (long)maxContracts) return ORNA_TOO_MANY_CONTRACTS;
     auto created = std::make_unique<OrnaContract>();
@@ -38,17 +56,14 @@ int OrnaSubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
     c = created.get();
     contracts.list.push_back(std::move(created));
   }
-  auto it = std::find_if(c->subscribers.begin(), c->subscribers.end(),
-                         [&](const OrnaSubscriber& s) { return s.routingId == routingId; });
-  if (it != c->subscribers.end()) it->renewed = now;
-  else c->subscribers.push_back({routingId, now});
+  c->subscribers.push_back({routingId, now});
   *contract = c;
   return ORNA_OK;
 }
 
 bool OrnaUnsubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
                              const std::string& routingId) {
-  OrnaContract* c = Find(contracts, key);
+  OrnaContract* c = OrnaFindContract(contracts, key);
   if (c == nullptr) return false;
   auto& subs = c->subscribers;
   size_t before = subs.size();

@@ -44,14 +44,20 @@ struct OrnaContracts {
   std::vector<std::unique_ptr<OrnaContract>> list;
   uint32_t nextId = 1;
   int leaseMs = 10000;
+  // Most subscriptions one client may hold, so that a single client can't take every
+  // contract; the server sets it from MaxNumContracts.
+  long perClientMax = 1L << 30;
 };
 
 // Adds ROUTING_ID as subscriber of the contract for KEY, or renews it. A new contract
 // is read at once. Answers 0 and the contract, or ORNA_TOO_MANY_CONTRACTS when a new
-// contract would exceed MAX_CONTRACTS.
+// contract would exceed MAX_CONTRACTS or the client already holds perClientMax
+// subscriptions (a renewal always passes).
 int OrnaSubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
                           const std::string& routingId, OrnaClock::time_point now,
                           int maxContracts, OrnaContract** contract);
+// The contract for KEY; null when there is none.
+OrnaContract* OrnaFindContract(OrnaContracts& contracts, const OrnaContractKey& key);
 // Removes ROUTING_ID from the contract for KEY; the contract ends with its last
 // subscriber. False when there was no such subscription.
 bool OrnaUnsubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
