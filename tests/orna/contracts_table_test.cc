@@ -134,6 +134,17 @@ TEST_F(ContractsTableTest, CapCountsContractsNotSubscribers) {
   EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(400), "a", -1));
 }
 
+TEST_F(ContractsTableTest, OneClientHoldsNoMoreThanItsShare) {
+  table_.perClientMax = 2;
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(100), "greedy"));
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(200), "greedy"));
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(300), "greedy"));
+  EXPECT_EQ(ORNA_OK, Subscribe(Key(100), "greedy")) << "a renewal always passes";
+  // Others still subscribe, to the same contracts and to new ones.
+  EXPECT_EQ(ORNA_OK, Subscribe(Key(100), "other"));
+  EXPECT_EQ(ORNA_OK, Subscribe(Key(300), "other"));
+}
+
 // Id 0 means "no contract" to a client.
 TEST_F(ContractsTableTest, IdsSkipZeroWhenTheyWrap) {
   table_.nextId = UINT32_MAX;

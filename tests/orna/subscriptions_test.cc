@@ -356,6 +356,29 @@ TEST_F(SubscriptionTest, SlowSubscriberDoesNotDelayTheOthers) {
   EXPECT_GT(rate, 0.2 * hz) << d.size() << " frames in " << Span(d) << " s";
 }
 
+// Subscriptions the module can't serve take no contract: an unknown device, and a
+// property its first read calls unknown.
+TEST_F(SubscriptionTest, UnknownDeviceOrPropertyIsRefusedWithoutAContract) {
+  TestServerProcess* server = StartServer();
+  ASSERT_NE(nullptr, server);
+  RawDealer junk(server->Endpoint());
+  for (uint32_t i = 0; i < 200; ++i) {
+    const bool device = i % 2 == 0;
+    ASSERT_TRUE(junk.Send({EncodedRequest(MakeRequest(orna_wire::kSubscribe,
+                                                      device ? "Nowhere" : "Dev",
+                                                      device ? "Counter" : "Nothing",
+                                                      ORNA_FMT_INT32, 1, i + 1))}));
+    orna_wire::ReplyHeader ack;
+    ASSERT_TRUE(junk.ReceiveReply(&ack, kCallTimeoutMs)) << i;
+    EXPECT_EQ(device ? ORNA_ILLEGAL_DEVICE : ORNA_ILLEGAL_PROPERTY, ack.result) << i;
+  }
+  EXPECT_EQ(0, DescribedNumber(*server, "contracts"));
+  int result = 0;
+  EXPECT_EQ(nullptr, Subscribe(*server, "Nothing", ORNA_FMT_INT32, 1, 100, &result));
+  EXPECT_EQ(ORNA_ILLEGAL_PROPERTY, result);
+  EXPECT_NE(nullptr, Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100));
+}
+
 // Subscribers of one scheduled property that ask for different counts or intervals
 // hold different contracts; one read per frame serves them all, each as if it had read
 // alone, so none uses up a frame before another got it.

@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "orna/names.h"
 #include "orna/orna_client.h"
+#include "tests/orna/raw_dealer.h"
 #include "tests/support/child_process.h"
 #include "tests/system/hvx_server_run.h"
 #include "tools/ornactl/crc32.h"
@@ -194,6 +196,43 @@ TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
     EXPECT_GT(frames[i], 100) << "subscriber " << i;
     EXPECT_EQ(0, torn[i]) << "subscriber " << i;
   }
+}
+
+// One client sends 1,000 junk subscriptions (unknown devices, unknown properties, and
+// valid ones far beyond its share) and renews them: a normal ornactl monitor still
+// subscribes and receives frames.
+TEST_F(ServerSystemTest, JunkSubscriptionsOfOneClientDontKeepOthersOut) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::string context, server, endpoint;
+  ASSERT_TRUE(OrnaParseAddress(run_.ServerAddress().c_str(), &context, &server, nullptr));
+  ASSERT_TRUE(OrnaResolveServer(context, server, &endpoint));
+  RawDealer junk(endpoint);
+  int accepted = 0;
+  for (int round = 0; round < 2; ++round) {  // the second round renews
+    for (int i = 0; i < 1000; ++i) {
+      std::string device = i % 3 == 0 ? "Nowhere" + std::to_string(i) : "Server";
+      std::string property = i % 3 == 1 ? "Junk" + std::to_string(i) : "Status";
+      orna_wire::RequestHeader request = MakeRequest(orna_wire::kSubscribe, device.c_str(),
+                                                     property.c_str(), ORNA_FMT_INT32, 1,
+                                                     uint32_t(round * 1000 + i + 1));
+      request.intervalMs = 60000 + i;
+      ASSERT_TRUE(junk.Send({EncodedRequest(request)}));
+      orna_wire::ReplyHeader ack;
+      do {
+        ASSERT_TRUE(junk.ReceiveReply(&ack, 5000)) << i;
+      } while (ack.kind != orna_wire::kSubscribe);
+      if (round == 0 && ack.result == 0) ++accepted;
+    }
+  }
+  EXPECT_GT(accepted, 0);
+  EXPECT_LE(accepted, 250) << "one client took more than its share";
+
+  std::string output;
+  ASSERT_EQ(0, Ornactl({"monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
+                        "--updates", "10", "--seconds", "20", "--json"},
+                       &output))
+      << output;
+  EXPECT_EQ(10u, Lines(output).size()) << output;
 }
 
 // Subscribers that ask for different counts, one that never reads, and ornactl monitor
