@@ -57,8 +57,10 @@ void InitializeApplication(int argc, char** argv) {
   // A console event may already be logging on its own thread, which reads it.
   std::atomic_ref<int32_t>(FeclogDepth).store(500, std::memory_order_relaxed);
 
-  if (!ValidateSettingsFile()) {
+  SettingsProblem problem;
+  if (!ValidateSettingsFile(&problem)) {
     DoLog("--- Error: Validating config file on startup failed.");
+    DoLog("--- Error: %s", problem.text);
     ExitApplication(kExitSettings);
     return;
   }

@@ -1,6 +1,7 @@
 #include "config/settings_validation.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "app/globals.h"
@@ -58,15 +59,57 @@ bool Passes(const CIniExWrap& settings, const Check& check) {
   return false;
 }
 
+// Values shown in a problem are cut to this many bytes.
+constexpr int kShownValue = 40;
+
+void Describe(const CIniExWrap& settings, const Check& check, SettingsProblem* problem) {
+  const char* value = settings.GetString(check.section, check.key, "");
+  switch (check.rule) {
+    case Rule::kTextLength:
+      snprintf(problem->text, sizeof problem->text, "%s/%s \"%.*s\" must have 1 to %zu characters.",
+               check.section, check.key, kShownValue, value, check.maximum);
+      return;
+    case Rule::kTextPresent:
+      snprintf(problem->text, sizeof problem->text, "%s/%s must not be empty.", check.section,
+               check.key);
+      return;
+    case Rule::kNotNegative:
+      snprintf(problem->text, sizeof problem->text,
+               "%s/%s \"%.*s\" must be a whole number of at least 0.", check.section, check.key,
+               kShownValue, value);
+      return;
+  }
+}
+
+void DescribeSource(const CIniExWrap& settings, SettingsProblem* problem) {
+  snprintf(problem->text, sizeof problem->text,
+           "%s/%s \"%.*s\", %s \"%.*s\", %s \"%.*s\": not a frame source this server can run.",
+           kSectionHardware, kKeyType, kShownValue,
+           settings.GetString(kSectionHardware, kKeyType, ""), kKeyEffectiveBitsPerPixel,
+           kShownValue, settings.GetString(kSectionHardware, kKeyEffectiveBitsPerPixel, ""),
+           kKeyAnimationFile, kShownValue, settings.GetString(kSectionHardware, kKeyAnimationFile, ""));
+}
+
 }  // namespace
 
-bool ValidateSettingsFile() {
+bool ValidateSettingsFile(SettingsProblem* problem) {
+  SettingsProblem ignored;
+  if (problem == nullptr) problem = &ignored;
   CIniExWrap settings;
   // A missing file opens as an empty skeleton and then fails the frame source's check.
-  if (!settings.Open(kSettingsFileName, true, true, false)) return false;
-  if (!FrameSource.CheckConfiguration(settings)) return false;
+  if (!settings.Open(kSettingsFileName, true, true, false)) {
+    snprintf(problem->text, sizeof problem->text, "%s could not be opened.", kSettingsFileName);
+    return false;
+  }
+  if (!FrameSource.CheckConfiguration(settings)) {
+    DescribeSource(settings, problem);
+    return false;
+  }
   for (const Check& check : kChecks) {
-    if (!Passes(settings, check)) return false;
+    if (!Passes(settings, check)) {
+      Describe(settings, check, problem);
+      return false;
+    }
   }
   return true;
 }

@@ -5,7 +5,13 @@
 // Threading: main thread (it asks FrameSource, which is main-thread only).
 #pragma once
 
+// What made a settings file unusable, for the log: the failing key and its value.
+struct SettingsProblem {
+  char text[256] = {};
+};
+
 // True when settings.xml in the executable's directory is usable. Reads the file from
 // disk into a settings object of its own (never AppSettings); writes nothing and logs
-// nothing. The caller reports a failure and stops.
-bool ValidateSettingsFile();
+// nothing. On false, *problem (when given) names the first check that failed and the
+// value it found; the caller reports the failure and stops.
+bool ValidateSettingsFile(SettingsProblem* problem = nullptr);

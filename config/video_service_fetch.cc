@@ -103,8 +103,10 @@ bool FetchVideoServiceConfigInto(CIniExWrap& settings) {
     DoLog("WW: Could not save new config file from video service to disk.");
   }
   settings.Reset();
-  if (!ValidateSettingsFile()) {
+  SettingsProblem problem;
+  if (!ValidateSettingsFile(&problem)) {
     DoLog("--- Error validating configuration file from ORNA Video Service.");
+    DoLog("--- Error: %s", problem.text);
     GiveUp(paths, havePrevious);
     return stayQuiet;
   }

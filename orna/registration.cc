@@ -39,7 +39,12 @@ int RegisterFecInformation(const char* name, const char* subsystem, const char* 
   OrnaServer& s = Server();
   if (s.initialized) return ORNA_ALREADY_REGISTERED;
   if (!ValidName(name) || !ValidName(context)) return ORNA_INVALID_ARGUMENT;
-  if (portOffset < 0 || OrnaBasePort() + portOffset > 65535) return ORNA_INVALID_ARGUMENT;
+  // In 64 bits: an offset near the largest int would wrap around in 32.
+  const long long port = (long long)OrnaBasePort() + portOffset;
+  if (portOffset < 0 || port > 65535) {
+    feclog("port offset %d puts the server's port %lld outside 1-65535", portOffset, port);
+    return ORNA_INVALID_ARGUMENT;
+  }
   s.fecName = name;
   s.subsystem = Text(subsystem);
   s.context = context;

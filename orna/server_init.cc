@@ -64,8 +64,9 @@ int _SystemInit(int /*argument*/) {
   if (s.initialized) return ORNA_ALREADY_REGISTERED;
   const OrnaTuning& t = Tuning();
   s.contracts.leaseMs = LeaseMs();
-  s.port = OrnaBasePort() + s.portOffset;
-  if (s.port > 65535) return ORNA_INVALID_ARGUMENT;
+  const long long port = (long long)OrnaBasePort() + s.portOffset;
+  if (s.portOffset < 0 || port > 65535) return ORNA_INVALID_ARGUMENT;
+  s.port = (int)port;
 
   s.context0mq = zmq_ctx_new();
   if (s.context0mq == nullptr) return ORNA_SOCKET_ERROR;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <new>
 
+#include "source/regular_file.h"
+
 namespace {
 
 // Closes the file on every way out of a load.
@@ -83,7 +85,7 @@ AnimationLoadStatus ReadFrames(FILE* file, LoadedAnimation* animation) {
 
 AnimationLoadStatus ReadAnimationLayout(const char* path, AnimationLayout* layout) {
   *layout = AnimationLayout{};
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = OpenRegularFileForReading(path);
   if (file == nullptr) return AnimationLoadStatus::kOpenFailed;
   FileCloser closer(file);
   return ReadLeadAndSize(file, layout);
@@ -94,7 +96,7 @@ AnimationLoadStatus LoadAnimationFile(const char* path, uint64_t maxFrameLength,
   *animation = LoadedAnimation{};
   AnimationLayout found;
   if (layout != nullptr) *layout = found;
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = OpenRegularFileForReading(path);
   if (file == nullptr) return AnimationLoadStatus::kOpenFailed;
   FileCloser closer(file);
 

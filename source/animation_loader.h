@@ -22,7 +22,7 @@
 // How a load ended.
 enum class AnimationLoadStatus {
   kLoaded,
-  kOpenFailed,              // the file can't be opened
+  kOpenFailed,              // the file can't be opened, or isn't a regular file
   kTooShort,                // fewer than 8 bytes
   kFrameCountOutOfRange,    // 0 or more than 1,000,000 whole records
   kFrameTooLarge,           // frame length above the caller's limit

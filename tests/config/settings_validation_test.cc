@@ -49,6 +49,37 @@ TEST_F(SettingsValidationTest, OptionalKeysMayBeLeftOut) {
   EXPECT_TRUE(Validate(entries));
 }
 
+// The problem names the first failing key and the value found, for the log.
+TEST_F(SettingsValidationTest, ProblemNamesTheFailingKeyAndItsValue) {
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* value;
+    const char* expected;
+  } cases[] = {
+      {"OrnaServerSettings", "PortOffset", "-3",
+       "OrnaServerSettings/PortOffset \"-3\" must be a whole number of at least 0."},
+      {"OrnaServerSettings", "EquipmentModuleName", "SEVENXX",
+       "OrnaServerSettings/EquipmentModuleName \"SEVENXX\" must have 1 to 6 characters."},
+      {"OrnaServerSettings", "Name", "", "OrnaServerSettings/Name must not be empty."},
+      {"Hardware", "Type", "Camera",
+       "Hardware/Type \"Camera\", EffectiveBitsPerPixel \"8\", AnimationFile \"test.imm\": "
+       "not a frame source this server can run."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    ASSERT_TRUE(dir_.Write("settings.xml", SettingsXml(WithValue(ValidSettings(), c.section, c.key, c.value))));
+    SettingsProblem problem;
+    EXPECT_FALSE(ValidateSettingsFile(&problem));
+    EXPECT_STREQ(c.expected, problem.text);
+  }
+  SettingsProblem problem;
+  std::string text = SettingsXml(ValidSettings());
+  ASSERT_TRUE(dir_.Write("settings.xml", text.substr(0, text.size() - 5)));
+  EXPECT_FALSE(ValidateSettingsFile(&problem));
+  EXPECT_STREQ("settings.xml could not be opened.", problem.text);
+}
+
 // ---- Texts with a length limit -----------------------------------------------------
 
 struct LengthCase {

@@ -4,10 +4,15 @@
 #include "source/animation_loader.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "source/frame_slot.h"
@@ -197,11 +202,34 @@ TEST_F(AnimationLoaderTest, MoreThanAMillionFramesAreRefused) {
   EXPECT_EQ(1000001u, layout_.frameCount);
 }
 
-TEST_F(AnimationLoaderTest, DirectoryInsteadOfAFileIsRefused) {
+// Anything but a regular file "could not be opened": a directory is not a short file.
+TEST_F(AnimationLoaderTest, DirectoryInsteadOfAFileCannotBeOpened) {
   std::string directory = dir_.Path();
-  EXPECT_NE(AnimationLoadStatus::kLoaded,
+  EXPECT_EQ(AnimationLoadStatus::kOpenFailed,
             LoadAnimationFile(directory.c_str(), kSlotPixelCapacity, &animation_, &layout_));
   EXPECT_EQ(nullptr, animation_.frames);
+}
+
+// A FIFO would block an open for reading until some writer came; it is refused at once.
+TEST_F(AnimationLoaderTest, FifoIsRefusedWithoutWaitingForAWriter) {
+  const std::string fifo = dir_.File("a.imm");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::atomic<bool> done{false};
+  AnimationLoadStatus status = AnimationLoadStatus::kLoaded;
+  std::thread loader([&] {
+    status = LoadAnimationFile(fifo.c_str(), kSlotPixelCapacity, &animation_, &layout_);
+    done = true;
+  });
+  for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  bool returned = done.load();
+  if (!returned) {
+    // Let a blocked open go, so that the test ends.
+    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+  }
+  loader.join();
+  EXPECT_TRUE(returned) << "the load waited for a writer";
+  EXPECT_EQ(AnimationLoadStatus::kOpenFailed, status);
 }
 
 TEST_F(AnimationLoaderTest, FreedAnimationIsEmptyAndFreeingAgainIsHarmless) {

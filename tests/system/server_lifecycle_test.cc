@@ -108,6 +108,32 @@ TEST(ServerLifecycle, PortInUseEndsWithInitErrorOnStandardOutput) {
   EXPECT_EQ(second.Log().find("init error"), std::string::npos);
 }
 
+// A port offset that puts the port outside 1-65535, also one that would overflow, is
+// refused at the front-end registration (exit code 2); the validation says which key
+// fails when a value is negative.
+TEST(ServerLifecycle, PortOffsetBeyondThePortRangeEndsWithTwo) {
+  for (const char* offset : {"70000", "99999999999"}) {
+    SCOPED_TRACE(offset);
+    HvxServerRun run;
+    run.settings() = WithValue(run.settings(), "OrnaServerSettings", "PortOffset", offset);
+    ASSERT_TRUE(StartPlaying(run));
+    int status = 0;
+    ASSERT_TRUE(run.WaitExit(15000, &status));
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(2, WEXITSTATUS(status)) << run.Log();
+  }
+  HvxServerRun run;
+  run.settings() = WithValue(run.settings(), "OrnaServerSettings", "PortOffset", "-3");
+  ASSERT_TRUE(StartPlaying(run));
+  int status = 0;
+  ASSERT_TRUE(run.WaitExit(15000, &status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_NE(std::string::npos, run.Log().find("--- Error: Validating config file on startup failed."));
+  EXPECT_NE(std::string::npos,
+            run.Log().find("--- Error: OrnaServerSettings/PortOffset \"-3\" must be a whole number of at least 0."))
+      << run.Log();
+}
+
 // Ctrl+C and shutdown at random moments of start-up (which waits about a second for the
 // absent video service) and of restarts (each of which waits as long again): the
 // process always ends by the signal's row, in time, never hanging or crashing.

@@ -1,0 +1,13 @@
+// Opening a file that must be an ordinary file: a FIFO, a device or a directory named
+// where an animation file is expected is refused at once, never waited on (opening a
+// FIFO for reading would block until a writer came) and never read as if it were a
+// short file. One implementation file per platform, chosen by the build.
+//
+// Threading: any thread.
+#pragma once
+
+#include <cstdio>
+
+// The file at PATH opened for reading in binary mode; null when it can't be opened or
+// is not a regular file.
+FILE* OpenRegularFileForReading(const char* path);

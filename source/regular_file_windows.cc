@@ -1,0 +1,14 @@
+#include "source/regular_file.h"
+
+#include <sys/stat.h>
+
+FILE* OpenRegularFileForReading(const char* path) {
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return nullptr;
+  struct _stat64 info;
+  if (_fstat64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
