@@ -1,5 +1,6 @@
 #include "orna/names.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,9 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
+
+#include "server/orna_api.h"
 
 int OrnaBasePort() {
   const char* text = getenv("ORNA_BASE_PORT");
@@ -75,20 +79,68 @@ std::string EntryPath(const std::string& context, const std::string& server) {
   return OrnaNamesDirectory() + "/" + Encode(context) + "/" + Encode(server);
 }
 
+// Says once per process and path why a names folder or entry is not trusted, the way
+// ssh reports files it won't use.
+void RefuseOnce(const std::string& path, const char* why) {
+  static std::mutex mutex;
+  static std::set<std::string> told;  // guarded by mutex
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!told.insert(path).second) return;
+  fprintf(stderr, "orna: bad owner or permissions on %s: %s; not used\n", path.c_str(), why);
+  feclog("bad owner or permissions on %s: %s; not used", path.c_str(), why);
+}
+
+// Whether a names folder or entry may be trusted: owned by this user (or by root) and
+// writable by nobody else. Anyone else who could write it could point clients at a
+// server of their own.
+bool Trusted(const std::string& path, const struct stat& info) {
+  if (info.st_uid != geteuid() && info.st_uid != 0) {
+    RefuseOnce(path, "owned by another user");
+    return false;
+  }
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    RefuseOnce(path, "writable by others");
+    return false;
+  }
+  return true;
+}
+
+bool TrustedPath(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 && Trusted(path, info);
+}
+
+// The names directory and the folders below it down to PATH, made private (0700) where
+// they are missing; false when one can't be made or isn't trusted. Folders above the
+// names directory (such as /tmp) are the system's and not looked at.
 bool MakeDirectories(const std::string& path) {
+  const std::string root = OrnaNamesDirectory();
   for (size_t i = 1; i <= path.size(); ++i) {
     if (i == path.size() || path[i] == '/') {
       std::string part = path.substr(0, i);
-      if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+      if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+      if (part.size() >= root.size() && !TrustedPath(part)) return false;
     }
   }
   return true;
 }
 
-// Reads "endpoint\npid\n".
+// Reads "endpoint\npid\n" from an entry that, with its folders, is trusted.
 bool ReadEntry(const std::string& path, std::string* endpoint, long* pid) {
-  FILE* f = fopen(path.c_str(), "r");
-  if (f == nullptr) return false;
+  const std::string contextDir = path.substr(0, path.rfind('/'));
+  if (!TrustedPath(OrnaNamesDirectory()) || !TrustedPath(contextDir)) return false;
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !Trusted(path, info)) {
+    close(fd);
+    return false;
+  }
+  FILE* f = fdopen(fd, "r");
+  if (f == nullptr) {
+    close(fd);
+    return false;
+  }
   char line[512] = {};
   char pidText[64] = {};
   bool ok = fgets(line, sizeof line, f) != nullptr && fgets(pidText, sizeof pidText, f) != nullptr;
@@ -118,7 +170,11 @@ bool ReadEntryCached(const std::string& path, std::string* endpoint, long* pid) 
   static std::map<std::string, CachedEntry> cache;  // guarded by mutex
   struct stat info;
   std::lock_guard<std::mutex> lock(mutex);
-  if (stat(path.c_str(), &info) != 0) {
+  // Trust is looked at on every call (owner and mode may change without the entry's
+  // contents changing); only the reading of a trusted entry is saved.
+  if (lstat(path.c_str(), &info) != 0 || !TrustedPath(OrnaNamesDirectory()) ||
+      !TrustedPath(path.substr(0, path.rfind('/'))) || !S_ISREG(info.st_mode) ||
+      !Trusted(path, info)) {
     cache.erase(path);
     return false;
   }
@@ -165,8 +221,15 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
   std::string path = EntryPath(context, server);
   if (!MakeDirectories(path.substr(0, path.rfind('/')))) return false;
   std::string temp = path + ".tmp." + std::to_string(getpid());
-  FILE* f = fopen(temp.c_str(), "w");
-  if (f == nullptr) return false;
+  unlink(temp.c_str());  // a stale one of an earlier process with this id
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  FILE* f = fdopen(fd, "w");
+  if (f == nullptr) {
+    close(fd);
+    unlink(temp.c_str());
+    return false;
+  }
   fprintf(f, "%s\n%ld\n", endpoint.c_str(), (long)getpid());
   bool ok = fclose(f) == 0 && rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) unlink(temp.c_str());

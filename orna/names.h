@@ -5,6 +5,10 @@
 // "/context/server tcp://host:port" per line. The base port comes from ORNA_BASE_PORT
 // (default 47000); a server listens on the base port + its port offset.
 //
+// The names directory is private: its folders are made 0700 and entries 0600, and a
+// folder or entry owned by another user (root excepted) or writable by group or others
+// is not used, by servers nor clients, with a message on standard error.
+//
 // Any thread.
 #pragma once
 

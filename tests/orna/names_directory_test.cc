@@ -141,4 +141,51 @@ TEST_F(NamesDirectoryTest, UnwritableDirectoryFailsPublish) {
   EXPECT_FALSE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47006"));
 }
 
+// Folders and entries are made private, so that no other user can replace an entry.
+TEST_F(NamesDirectoryTest, PublishedFoldersAndEntriesArePrivate) {
+  ASSERT_TRUE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47001"));
+  auto mode = [](const std::string& path) {
+    return fs::status(path).permissions() & fs::perms::all;
+  };
+  EXPECT_EQ(fs::perms::owner_all, mode(names_));
+  EXPECT_EQ(fs::perms::owner_all, mode(names_ + "/CTX"));
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, mode(names_ + "/CTX/SRV"));
+}
+
+// A folder or entry that another user owns, or that others may write, could send
+// clients to a server of someone else's: neither servers nor clients use it.
+TEST_F(NamesDirectoryTest, ForeignOrOpenFoldersAndEntriesAreNotUsed) {
+  struct Case {
+    const char* name;
+    const char* path;  // below the names directory; "" for the directory itself
+    fs::perms mode;    // set when not none
+    bool foreign;      // owned by another user (needs root to arrange)
+  } cases[] = {
+      {"DirectoryWritableByOthers", "", fs::perms::all, false},
+      {"ContextWritableByGroup", "/CTX", fs::perms::owner_all | fs::perms::group_write, false},
+      {"EntryWritableByOthers", "/CTX/SRV", fs::perms::owner_read | fs::perms::owner_write |
+                                                fs::perms::others_write, false},
+      {"EntryOfAnotherUser", "/CTX/SRV", fs::perms::none, true},
+      {"DirectoryOfAnotherUser", "", fs::perms::none, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(names_);
+    ASSERT_TRUE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47001"));
+    ASSERT_EQ("tcp://127.0.0.1:47001", Resolved("CTX", "SRV"));
+    const std::string path = names_ + c.path;
+    if (c.foreign) {
+      if (geteuid() != 0) continue;  // only root can give a file to another user
+      ASSERT_EQ(0, chown(path.c_str(), 65534, 65534));  // nobody
+    } else {
+      fs::permissions(path, c.mode);
+    }
+    EXPECT_EQ("(none)", Resolved("CTX", "SRV"));
+    // A server doesn't publish into such a folder either.
+    const bool folder = std::string(c.path) != "/CTX/SRV";
+    EXPECT_EQ(!folder, OrnaPublishServer("CTX", "OTHER", "tcp://127.0.0.1:47002"));
+  }
+  fs::remove_all(names_);
+}
+
 }  // namespace
