@@ -257,9 +257,20 @@ TEST_F(LifecycleTest, ExitApplicationTwiceReleasesNothingTwice) {
   EXPECT_EQ(BaseBuffer.load(), nullptr);
 }
 
+// Between the semaphore's creation and BaseBuffer's allocation: the semaphore is
+// released, the missing buffer is left alone, and a second exit releases nothing twice
+// (the sanitizer build sees a double close or free).
 TEST_F(LifecycleTest, ConsoleEventBeforeResourcesExistReleasesOnlyWhatExists) {
+  EqmOrFrameNotify.store(SysCreateSemaphore(1, 1));
+  ASSERT_NE(EqmOrFrameNotify.load(), nullptr);
+  ASSERT_EQ(BaseBuffer.load(), nullptr);
   EXPECT_FALSE(ConsoleEvent(kCtrlCEvent));
+  EXPECT_EQ(EqmOrFrameNotify.load(), nullptr);
   EXPECT_EQ(BaseBuffer.load(), nullptr);
+  EXPECT_NE(Log().find("ConsoleEvent: CTRL-C hit. Application will quit gracefully."),
+            std::string::npos);
+  ExitApplication(0);
+  EXPECT_EQ(EqmOrFrameNotify.load(), nullptr);
 }
 
 TEST_F(LifecycleTest, ExitFromAnotherThreadLeavesNullHandlesForTheMainThread) {
