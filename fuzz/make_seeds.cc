@@ -16,6 +16,7 @@
 #include "orna/wire.h"
 #include "server/orna_api.h"
 #include "source/animation_file.h"
+#include "tests/orna/raw_dealer.h"
 
 namespace {
 
@@ -32,19 +33,10 @@ void Save(const std::string& kind, const std::string& name, const std::string& b
 
 std::string Request(uint8_t kind, const char* device, const char* property, short outFormat,
                     int32_t outCount, uint16_t access = ORNA_ACCESS_READ, int32_t intervalMs = 0) {
-  orna_wire::RequestHeader h;
-  h.kind = kind;
+  orna_wire::RequestHeader h = MakeRequest(kind, device, property, outFormat, outCount, 1);
   h.access = access;
-  h.id = 1;
-  h.outFormat = outFormat;
-  h.outCount = outCount;
-  h.inFormat = ORNA_FMT_NULL;
   h.intervalMs = intervalMs;
-  orna_wire::CopyName(h.device, sizeof h.device, device);
-  orna_wire::CopyName(h.property, sizeof h.property, property);
-  uint8_t bytes[orna_wire::kRequestHeaderSize];
-  orna_wire::EncodeRequest(h, bytes);
-  return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
+  return EncodedRequest(h);
 }
 
 // A write of one int32.
