@@ -16,7 +16,7 @@ void RemoveScratchDir() {
 }
 
 std::string MakeDir() {
-  const char* bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
+  const char* bases[] = {getenv("TMPDIR"), "/dev/shm", "/tmp"};
   for (const char* base : bases) {
     if (base == nullptr || access(base, W_OK) != 0) continue;
     std::string pattern = std::string(base) + "/hvx-fuzz-XXXXXX";

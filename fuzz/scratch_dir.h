@@ -1,7 +1,8 @@
 // A private temporary directory for one fuzzing process: the targets whose code reads
 // files (settings, animations) write each input into a file there. Made at the first
-// call, in memory-backed /dev/shm where the machine has it (else the temporary
-// directory), and removed when the process ends normally.
+// call in $TMPDIR when it is set, else in memory-backed /dev/shm where the machine has
+// it, else in /tmp; removed when the process ends normally (a crash leaves it, so
+// scripts/fuzz.sh points TMPDIR into its own scratch directory).
 //
 // Threading: the fuzzing thread only.
 #pragma once

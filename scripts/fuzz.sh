@@ -39,7 +39,12 @@ names=()
 for t in "${targets[@]}"; do names+=("${t}_fuzzer"); done
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${names[@]}"
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/hvx-fuzz-run-XXXXXX")
+# Memory-backed where the machine has it: the settings and animation targets write
+# every input into a file. The targets make their own files below it too.
+base=${TMPDIR:-/tmp}
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then base=/dev/shm; fi
+scratch=$(mktemp -d "$base/hvx-fuzz-run-XXXXXX")
+export TMPDIR="$scratch"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
