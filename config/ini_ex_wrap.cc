@@ -9,6 +9,7 @@
 
 #include "app/executable_path.h"
 #include "app/sys.h"
+#include "config/xml_file_text.h"
 
 namespace {
 
@@ -79,7 +80,15 @@ bool CIniExWrap::Open(const char* fileName, bool saveOnClose, bool createIfMissi
   saveOnClose_ = saveOnClose;
   backupOnClose_ = backupOnClose;
 
-  bool loaded = pathFits && document_.LoadFile(path, TIXML_DEFAULT_ENCODING);
+  // The file is read here rather than by the library, whose own loading lets a cut
+  // UTF-8 sequence at the end of the text carry the parser past its buffer.
+  std::string text;
+  bool loaded = false;
+  if (pathFits && ReadXmlFileText(path, &text)) {
+    document_.Clear();
+    document_.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    loaded = !document_.Error();
+  }
   if (pathFits && !loaded && createIfMissing) {
     // Only a file that isn't there (or can't be read) becomes a fresh skeleton; one
     // that exists but doesn't load is refused, so that a damaged file is never

@@ -9,6 +9,7 @@ packages=(
   libzmq3-dev cppzmq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()

@@ -194,6 +194,38 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"CommentNamedLikeTheRootFirst", "<!--CIniExWrap--><CIniExWrap/>"}),
     [](const ::testing::TestParamInfo<BadFileCase>& info) { return info.param.name; });
 
+// A UTF-8 sequence cut short by the end of the text: the parser steps over as many
+// bytes as the lead byte announces, and must stop at the end of the text all the
+// same. A zero byte ends the text, so the well-formed rest after it must stay unread
+// and the file must fail to load.
+struct CutSequenceCase {
+  const char* name;
+  std::string cut;  // the lead byte, the zero byte, and what comes before the end tag
+};
+
+class IniExWrapCutSequenceTest : public IniExWrapTest,
+                                 public ::testing::WithParamInterface<CutSequenceCase> {};
+
+TEST_P(IniExWrapCutSequenceTest, TextEndsWhereTheFileSays) {
+  const std::string text = "<?xml version=\"1.0\"?><CIniExWrap><S><K>A" + GetParam().cut +
+                           "</K></S></CIniExWrap>";
+  EXPECT_FALSE(OpenText(text));
+  EXPECT_STREQ(kDefault, settings_.GetString("S", "K", kDefault));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniExWrapCutSequenceTest,
+    ::testing::Values(CutSequenceCase{"TwoByteSequence", std::string("\xc3\0", 2)},
+                      CutSequenceCase{"ThreeByteSequence", std::string("\xe7\0X", 3)},
+                      CutSequenceCase{"FourByteSequence", std::string("\xf0\0XY", 4)}),
+    [](const ::testing::TestParamInfo<CutSequenceCase>& info) { return info.param.name; });
+
+// Found by the settings fuzzer: the sequence cut by the end of the file itself.
+TEST_F(IniExWrapTest, SequenceCutByTheEndOfTheFileFailsCleanly) {
+  EXPECT_FALSE(OpenText("<?xml><e>\xe7"));
+  EXPECT_FALSE(OpenText("<?xml version=\"1.0\"?><CIniExWrap><S><K>A\xf0"));
+}
+
 TEST_F(IniExWrapTest, CommentNamedLikeTheRootAfterItIsNoSecondRoot) {
   EXPECT_TRUE(OpenText("<CIniExWrap><S><K>5</K></S></CIniExWrap><!--CIniExWrap-->"));
   EXPECT_EQ(5, settings_.GetInt("S", "K", -1));
