@@ -9,6 +9,8 @@ packages=(
   libzmq3-dev cppzmq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
+  libcpp-httplib-dev libturbojpeg0-dev libtiff-dev
+  chromium ffmpeg nlohmann-json3-dev
 )
 
 missing=()
