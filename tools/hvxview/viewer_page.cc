@@ -72,6 +72,10 @@ function sleep(ms) { return new Promise((done) => setTimeout(done, ms)); }
 
 // Draws the pixels of one frame, and its header fields, in one go.
 function draw(info, pixels) {
+  if ((info.bytesPerPixel !== 1 && info.bytesPerPixel !== 2) ||
+      pixels.length < info.width * info.height * info.bytesPerPixel) {
+    throw new Error("frames of " + info.bytesPerPixel + " bytes per pixel can't be shown");
+  }
   const canvas = $("frame");
   const w = info.width, h = info.height;
   if (canvas.width !== w || canvas.height !== h || image === null) {

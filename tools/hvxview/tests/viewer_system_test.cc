@@ -31,12 +31,33 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr int kFrames = 200;
 
+// FRAMES records of W x H 16-bit pixels with 12 effective bits: in frame i the left
+// half holds 16 * i and the right half 16 * i + 2048, so that the top 8 of the 12
+// bits show i and i + 128.
+std::string Counter16Animation(int w, int h, int frames) {
+  std::string bytes;
+  for (int i = 0; i < frames; ++i) {
+    bytes += std::string{char(w & 0xff), char(w >> 8), char(16), '\0',
+                         char(h & 0xff), char(h >> 8), char(12), '\0'};
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const int value = 16 * i + (x >= w / 2 ? 2048 : 0);
+        bytes += char(value & 0xff);
+        bytes += char(value >> 8);
+      }
+    }
+    bytes += std::string(8, '\0');
+  }
+  return bytes;
+}
+
 class ViewerSystemTest : public ::testing::Test {
  protected:
-  void StartBoth(const std::vector<std::string>& viewerArgs = {}) {
+  void StartBoth(const std::vector<std::string>& viewerArgs = {},
+                 const std::string& animation = CounterAnimation(kWidth, kHeight, kFrames)) {
     server_.settings() = WithValue(server_.settings(), "Hardware", "LimitFramerate", "25");
     ASSERT_TRUE(server_.WriteSettings());
-    ASSERT_TRUE(server_.WriteAnimation(CounterAnimation(kWidth, kHeight, kFrames)));
+    ASSERT_TRUE(server_.WriteAnimation(animation));
     ASSERT_TRUE(server_.Start());
     ASSERT_TRUE(server_.WaitServing(10000)) << server_.Stderr();
     ASSERT_TRUE(viewer_.Start(viewerArgs)) << viewer_.Output();
@@ -128,6 +149,45 @@ TEST_F(ViewerSystemTest, PageShowsRisingFramesWhosePixelsMatchTheirHeader) {
   const std::string shot = std::string(ARTEFACT_DIR) + "/viewer-page.png";
   ASSERT_TRUE(browser.Screenshot(shot)) << browser.error();
   EXPECT_EQ("\x89PNG", ReadWholeFile(shot).substr(0, 4));
+}
+
+// The two halves of the canvas and the stretch switch, read in one go.
+constexpr const char* kHalvesProbe = R"JS((() => {
+  const c = document.getElementById('frame');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  return { passNumber: Number(document.getElementById('passNumber').textContent),
+           shown: Number(document.getElementById('shown').textContent),
+           left: d[0], right: d[(c.width - 1) * 4],
+           stretchOffered: !document.getElementById('stretch').disabled };
+})())JS";
+
+TEST_F(ViewerSystemTest, SixteenBitFramesShowTheirTopBitsOrStretched) {
+  constexpr int kFrames16 = 100;
+  ASSERT_NO_FATAL_FAILURE(StartBoth({}, Counter16Animation(kWidth, kHeight, kFrames16)));
+  TempDir profile;
+  DevToolsBrowser browser;
+  ASSERT_TRUE(browser.Start(CHROMIUM_PATH, profile.path(), server_.dir().Join("chromium.log")))
+      << browser.error();
+  ASSERT_TRUE(browser.Open(viewer_.url() + "/", 1300, 900)) << browser.error();
+  nlohmann::json probe;
+  ASSERT_TRUE(WaitUntil(20000, [&] {
+    return browser.Evaluate(kHalvesProbe, &probe) && probe.is_object() &&
+           probe["shown"].get<int>() > 0;
+  }, 200)) << browser.error() << " " << probe.dump();
+  const int index = AnimationIndexOfPass(probe["passNumber"].get<uint32_t>(), kFrames16);
+  EXPECT_EQ(index, probe["left"]) << probe.dump();
+  EXPECT_EQ(index + 128, probe["right"]) << probe.dump();
+  EXPECT_TRUE(probe["stretchOffered"].get<bool>());
+
+  // Stretched, the darker half is black and the brighter white, whatever the frame.
+  nlohmann::json ignored;
+  ASSERT_TRUE(browser.Evaluate("document.getElementById('stretch').click()", &ignored));
+  const int shownBefore = probe["shown"];
+  ASSERT_TRUE(WaitUntil(5000, [&] {
+    return browser.Evaluate(kHalvesProbe, &probe) && probe["shown"].get<int>() > shownBefore + 1;
+  }, 100)) << probe.dump();
+  EXPECT_EQ(0, probe["left"]) << probe.dump();
+  EXPECT_EQ(255, probe["right"]) << probe.dump();
 }
 
 // A connection that asked for the stream and then never reads.
