@@ -131,6 +131,14 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
   }
   const size_t bytesPerPixel = bits / 8;
   const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+  // The header alone decides how much memory the page takes: a few damaged bytes must
+  // not ask for gigabytes.
+  if (rowBytes * height > kLargestTiffPage) {
+    *error = std::to_string(width) + "x" + std::to_string(height) + " pixels of " +
+             std::to_string(bits) + " bits is larger than the " +
+             std::to_string(kLargestTiffPage) + " bytes a page may have";
+    return false;
+  }
   image->width = width;
   image->height = height;
   image->bitDepth = bits;

@@ -17,6 +17,9 @@
 
 typedef struct tiff TIFF;
 
+// Pages above this many pixel bytes are refused (the tools' largest frame).
+constexpr uint64_t kLargestTiffPage = 1ull << 30;
+
 // True for names ending in ".tif" or ".tiff", in any case.
 bool IsTiffName(const std::string& path);
 

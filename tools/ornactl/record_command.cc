@@ -58,7 +58,6 @@ int RunRecord(const RecordOptions& options) {
   if (int status = CheckCallOptions(call, ORNA_FMT_IMAGE, &format); status != kExitOk) {
     return status;
   }
-  if (format != ORNA_FMT_IMAGE) return UsageError("record takes frames (--format image) only");
   if (options.frames < 1 || options.frames > 1000000) {
     return UsageError("--frames must be 1 to 1000000");
   }

@@ -147,6 +147,34 @@ TEST(GreyTiff, FilesThatAreNotTiffAreRefused) {
   EXPECT_NE("", FirstFailure(dir.Join("absent.tif")));
 }
 
+// A header of a few bytes that claims a page of 65535 x 65535 16-bit pixels (8 GiB):
+// refused before any memory is taken for it.
+TEST(GreyTiff, AHugePageClaimedByTheHeaderIsRefused) {
+  std::string bytes("II*\0\x08\0\0\0", 8);
+  auto put16 = [&](unsigned v) { bytes += char(v & 0xff); bytes += char(v >> 8); };
+  auto put32 = [&](unsigned v) { put16(v & 0xffff); put16(v >> 16); };
+  auto entry = [&](unsigned tag, unsigned type, unsigned value) {
+    put16(tag);
+    put16(type);  // 3 short, 4 long
+    put32(1);
+    put32(value);
+  };
+  put16(8);
+  entry(256, 4, 65535);  // width
+  entry(257, 4, 65535);  // height
+  entry(258, 3, 16);     // bits per sample
+  entry(262, 3, 1);      // black is zero
+  entry(273, 4, 8);      // one strip at 8
+  entry(277, 3, 1);      // one sample per pixel
+  entry(278, 4, 65535);  // rows per strip
+  entry(279, 4, 16);     // strip bytes
+  put32(0);
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("huge.tif"), bytes));
+  const std::string failure = FirstFailure(dir.Join("huge.tif"));
+  EXPECT_NE(std::string::npos, failure.find("larger than")) << failure;
+}
+
 TEST(GreyTiff, TiffNamesByTheirEnding) {
   EXPECT_TRUE(IsTiffName("a.tif"));
   EXPECT_TRUE(IsTiffName("dir/A.TIFF"));
