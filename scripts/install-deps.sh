@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
   clang-14 libclang-rt-14-dev llvm-14
+  libcpp-httplib-dev libturbojpeg0-dev libtiff-dev
+  chromium ffmpeg nlohmann-json3-dev
 )
 
 missing=()

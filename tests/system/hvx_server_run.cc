@@ -36,6 +36,12 @@ std::string CounterAnimation(int width, int height, int frames) {
   return bytes;
 }
 
+int AnimationIndexOfPass(uint32_t passNumber, int frames) {
+  const int cycle = 2 * frames - 1;
+  const int j = static_cast<int>((passNumber - 1) % static_cast<uint32_t>(cycle));
+  return j < frames ? j : cycle - j;
+}
+
 HvxServerRun::HvxServerRun() {
   settings_ = ValidSettings();
   basePort_ = FreeLoopbackPort() - kPortOffset;

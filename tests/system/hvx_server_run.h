@@ -7,6 +7,7 @@
 // One thread: the test's.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@
 // An animation file of FRAMES records of WIDTH x HEIGHT 8-bit pixels in which every
 // pixel of frame i holds i & 0xff (as immtool's counter pattern does).
 std::string CounterAnimation(int width, int height, int frames);
+
+// The animation frame (0 to FRAMES - 1) the server plays at pass PASS_NUMBER (from 1):
+// the grab loop steps 0, 1, .., N-1, N-1, .., 1 and again, one step per pass.
+int AnimationIndexOfPass(uint32_t passNumber, int frames);
 
 class HvxServerRun final {
  public:

@@ -86,7 +86,16 @@ bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
   return true;
 }
 
-bool EncodePng(FILE* file, uint32_t width, uint32_t height, int bitDepth,
+// Appends what libpng writes to the std::string behind the io pointer.
+void AppendToString(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data),
+                                                         length);
+}
+
+void FlushNothing(png_structp) {}
+
+// Encodes into FILE, or into *memory when FILE is null.
+bool EncodePng(FILE* file, std::string* memory, uint32_t width, uint32_t height, int bitDepth,
                const uint8_t* pixels, PngFailure* failure) {
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, OnPngError, OnPngWarning);
@@ -100,7 +109,11 @@ bool EncodePng(FILE* file, uint32_t width, uint32_t height, int bitDepth,
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  if (file != nullptr) {
+    png_init_io(png, file);
+  } else {
+    png_set_write_fn(png, memory, AppendToString, FlushNothing);
+  }
   png_set_IHDR(png, info, width, height, bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -150,7 +163,7 @@ bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int 
     return false;
   }
   PngFailure failure = {"PNG encoding failed", ""};
-  bool ok = EncodePng(file, width, height, bitDepth, pixels, &failure);
+  bool ok = EncodePng(file, nullptr, width, height, bitDepth, pixels, &failure);
   if (!ok) *error = path + ": " + failure.message;
   if (std::fclose(file) != 0 && ok) {
     *error = path + ": " + std::strerror(errno);
@@ -162,4 +175,19 @@ bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int 
   }
   if (!ok) std::remove(temporary.c_str());
   return ok;
+}
+
+bool EncodeGreyPng(uint32_t width, uint32_t height, int bitDepth, const uint8_t* pixels,
+                   std::string* png, std::string* error) {
+  if ((bitDepth != 8 && bitDepth != 16) || width == 0 || height == 0) {
+    *error = "only 8- or 16-bit pictures of at least one pixel are encoded";
+    return false;
+  }
+  png->clear();
+  PngFailure failure = {"PNG encoding failed", ""};
+  if (!EncodePng(nullptr, png, width, height, bitDepth, pixels, &failure)) {
+    *error = failure.message;
+    return false;
+  }
+  return true;
 }

@@ -29,3 +29,8 @@ bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error);
 // file is left behind then.
 bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int bitDepth,
                   const uint8_t* pixels, std::string* error);
+
+// The same picture as WriteGreyPng writes, into *png instead of a file (the viewer's
+// /frame.png). False with the reason in *error.
+bool EncodeGreyPng(uint32_t width, uint32_t height, int bitDepth, const uint8_t* pixels,
+                   std::string* png, std::string* error);

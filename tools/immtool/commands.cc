@@ -6,6 +6,7 @@
 
 #include "source/animation_loader.h"
 #include "tools/common/grey_png.h"
+#include "tools/common/grey_tiff.h"
 #include "tools/immtool/animation_writer.h"
 #include "tools/immtool/describe.h"
 
@@ -55,39 +56,103 @@ int RunInfo(const std::string& file) {
   return 0;
 }
 
-int RunImport(const std::string& out, const std::vector<std::string>& pngs) {
-  AnimationWriter writer;
-  GreyImage first;
-  std::string error;
-  for (size_t i = 0; i < pngs.size(); ++i) {
-    GreyImage image;
-    if (!ReadGreyPng(pngs[i], &image, &error)) return Failed(error);
-    if (i == 0) {
-      first = image;
+namespace {
+
+// Appends pictures to one animation: the first fixes the geometry, every later one
+// must have the same size and depth.
+class ImportSink final {
+ public:
+  explicit ImportSink(const std::string& out) : out_(out) {}
+
+  bool Add(const GreyImage& image, const std::string& what, std::string* error) {
+    if (count_ == 0) {
+      first_ = image;
+      first_.pixels.clear();
       AnimationGeometry geometry;
       geometry.width = static_cast<uint16_t>(image.width);
       geometry.height = static_cast<uint16_t>(image.height);
       geometry.bitsPerPixel = static_cast<uint8_t>(image.bitDepth);
       geometry.effectiveBitsPerPixel = static_cast<uint8_t>(image.significantBits);
-      if (!writer.Open(out, geometry, &error)) return Failed(error);
-    } else if (image.width != first.width || image.height != first.height ||
-               image.bitDepth != first.bitDepth) {
-      return Failed(pngs[i] + ": " + std::to_string(image.width) + "x" +
-                    std::to_string(image.height) + " at " + std::to_string(image.bitDepth) +
-                    " bits differs from the first picture's " + std::to_string(first.width) +
-                    "x" + std::to_string(first.height) + " at " +
-                    std::to_string(first.bitDepth) + " bits");
+      if (!writer_.Open(out_, geometry, error)) return false;
+    } else if (image.width != first_.width || image.height != first_.height ||
+               image.bitDepth != first_.bitDepth) {
+      *error = what + ": " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+               " at " + std::to_string(image.bitDepth) + " bits differs from the first picture's " +
+               std::to_string(first_.width) + "x" + std::to_string(first_.height) + " at " +
+               std::to_string(first_.bitDepth) + " bits";
+      return false;
     }
-    if (i >= kMaxAnimationFrames) return Failed("more than 1000000 pictures");
-    if (!writer.Append(image.pixels.data(), &error)) return Failed(error);
+    if (count_ >= kMaxAnimationFrames) {
+      *error = "more than 1000000 pictures";
+      return false;
+    }
+    if (!writer_.Append(image.pixels.data(), error)) return false;
+    ++count_;
+    return true;
   }
-  if (!writer.Commit(&error)) return Failed(error);
-  std::printf("%s: %zu frames of %ux%u, %d bits per pixel\n", out.c_str(), pngs.size(),
-              first.width, first.height, first.bitDepth);
+  bool Commit(std::string* error) { return writer_.Commit(error); }
+  size_t count() const { return count_; }
+  const GreyImage& first() const { return first_; }
+
+ private:
+  const std::string out_;
+  AnimationWriter writer_;
+  GreyImage first_;  // its geometry; no pixels
+  size_t count_ = 0;
+};
+
+bool ImportTiff(const std::string& path, ImportSink* sink, std::string* error) {
+  GreyTiffReader reader;
+  if (!reader.Open(path, error)) return false;
+  for (int page = 1;; ++page) {
+    GreyImage image;
+    switch (reader.NextPage(&image, error)) {
+      case GreyTiffReader::Next::kEnd:
+        return true;
+      case GreyTiffReader::Next::kFailed:
+        return false;
+      case GreyTiffReader::Next::kPage:
+        if (!sink->Add(image, path + " page " + std::to_string(page), error)) return false;
+        break;
+    }
+  }
+}
+
+bool ExportTiff(const LoadedAnimation& animation, const AnimationLayout& layout, int depth,
+                const std::string& path, std::string* error) {
+  GreyTiffWriter writer;
+  if (!writer.Open(path, animation.frameCount, layout.frameLength, error)) return false;
+  for (uint32_t i = 0; i < animation.frameCount; ++i) {
+    if (!writer.AddPage(layout.geometry.width, layout.geometry.height, depth,
+                        layout.geometry.effectiveBitsPerPixel, animation.frames[i], error)) {
+      return false;
+    }
+  }
+  return writer.Commit(error);
+}
+
+}  // namespace
+
+int RunImport(const std::string& out, const std::vector<std::string>& inputs) {
+  ImportSink sink(out);
+  std::string error;
+  for (const std::string& input : inputs) {
+    if (IsTiffName(input)) {
+      if (!ImportTiff(input, &sink, &error)) return Failed(error);
+      continue;
+    }
+    GreyImage image;
+    if (!ReadGreyPng(input, &image, &error)) return Failed(error);
+    if (!sink.Add(image, input, &error)) return Failed(error);
+  }
+  if (sink.count() == 0) return Failed("no pictures to import");
+  if (!sink.Commit(&error)) return Failed(error);
+  std::printf("%s: %zu frames of %ux%u, %d bits per pixel\n", out.c_str(), sink.count(),
+              sink.first().width, sink.first().height, sink.first().bitDepth);
   return 0;
 }
 
-int RunExport(const std::string& file, const std::string& directory) {
+int RunExport(const std::string& file, const std::string& target) {
   AnimationHolder holder;
   AnimationLayout layout;
   AnimationLoadStatus status =
@@ -100,13 +165,20 @@ int RunExport(const std::string& file, const std::string& directory) {
     return Failed(file + ": frames of " + std::to_string(layout.geometry.bitsPerPixel) +
                   " bits per pixel and " + std::to_string(layout.geometry.width) + "x" +
                   std::to_string(layout.geometry.height) +
-                  " pixels can't be exported: PNG export takes 8 or 16 bits and at least one "
-                  "pixel");
+                  " pixels can't be exported: PNG and TIFF export take 8 or 16 bits and at "
+                  "least one pixel");
   }
+  std::string error;
+  if (IsTiffName(target)) {
+    if (!ExportTiff(holder.animation, layout, depth, target, &error)) return Failed(error);
+    std::printf("%s: %u frames written to %s\n", file.c_str(), holder.animation.frameCount,
+                target.c_str());
+    return 0;
+  }
+  const std::string& directory = target;
   std::error_code made;
   std::filesystem::create_directories(directory, made);
   if (made) return Failed(directory + ": " + made.message());
-  std::string error;
   for (uint32_t i = 0; i < holder.animation.frameCount; ++i) {
     if (!WriteGreyPng(ExportedFrameName(directory, i), layout.geometry.width,
                       layout.geometry.height, depth, holder.animation.frames[i], &error)) {

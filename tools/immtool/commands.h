@@ -11,5 +11,9 @@
 
 int RunMake(const std::string& out, const MakeOptions& options);
 int RunInfo(const std::string& file);
-int RunImport(const std::string& out, const std::vector<std::string>& pngs);
-int RunExport(const std::string& file, const std::string& directory);
+// INPUTS are PNG pictures and multi-page TIFF files (names ending in .tif or .tiff),
+// every page of which is one frame; all of one size and depth.
+int RunImport(const std::string& out, const std::vector<std::string>& inputs);
+// TARGET ending in .tif or .tiff: one multi-page TIFF file; anything else: a directory
+// of one PNG per frame.
+int RunExport(const std::string& file, const std::string& target);

@@ -2,8 +2,8 @@
 //   immtool make OUT --width W --height H --frames N [--bits B] [--effective-bits E]
 //                    [--pattern counter|ramp|noise]
 //   immtool info FILE
-//   immtool import OUT PNG...
-//   immtool export FILE DIR
+//   immtool import OUT PNG|TIFF...
+//   immtool export FILE DIR|OUT.tif
 // Exit code 0 on success, 1 with a message on standard error otherwise.
 
 #include <CLI/CLI.hpp>
@@ -40,16 +40,22 @@ int Run(int argc, char** argv) {
 
   std::string importOut;
   std::vector<std::string> importPngs;
-  CLI::App* import = app.add_subcommand("import", "make an animation of grey PNG pictures");
+  CLI::App* import =
+      app.add_subcommand("import", "make an animation of grey PNG pictures or TIFF stacks");
   import->add_option("OUT", importOut, "animation file to write")->required();
-  import->add_option("PNG", importPngs, "8- or 16-bit grey pictures of equal size")
+  import->add_option("PICTURE", importPngs,
+                     "8- or 16-bit grey pictures of equal size: PNG files, and TIFF files "
+                     "(.tif, .tiff) of which every page is one frame")
       ->required();
 
   std::string exportFile;
   std::string exportDirectory;
-  CLI::App* exportCommand = app.add_subcommand("export", "write every frame as a PNG");
+  CLI::App* exportCommand = app.add_subcommand(
+      "export", "write every frame as a PNG, or all frames as one multi-page TIFF");
   exportCommand->add_option("FILE", exportFile, "animation file")->required();
-  exportCommand->add_option("DIR", exportDirectory, "directory for frame-NNNNNN.png")
+  exportCommand->add_option("TARGET", exportDirectory,
+                            "directory for frame-NNNNNN.png, or a file name ending in .tif or "
+                            ".tiff")
       ->required();
 
   try {

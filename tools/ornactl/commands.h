@@ -1,4 +1,4 @@
-// The five commands of ornactl, each run once per process on the main thread with the
+// The commands of ornactl, each run once per process on the main thread with the
 // options main.cc parsed. Each answers the process exit status: 0 when the (last)
 // result is 0, 1 for any other result, 2 for a usage error found after parsing (a bad
 // address, format or value). Output goes to stdout, one line per answer; messages
@@ -42,6 +42,12 @@ struct MonitorOptions {
   std::string pngDirectory; // save frames here when not empty
 };
 
+struct RecordOptions {
+  CallOptions call;  // timeoutMs: also the longest the server may stay silent
+  std::string file;  // the animation file to write
+  int frames = 0;    // --frames
+};
+
 struct ListingOptions {
   std::string address;  // props: /CONTEXT/SERVER/DEVICE; devices: /CONTEXT/SERVER
   int timeoutMs = kDefaultTimeoutMs;
@@ -54,6 +60,11 @@ int RunWrite(const WriteOptions& options);
 // the subscription in every case. 0 when at least one delivery with result 0 came and
 // nothing went wrong (no delivery with another result, no bad frame, no failed save).
 int RunMonitor(const MonitorOptions& options);
+// Writes options.frames delivered frames to options.file as an animation file. 0 when
+// all were written; 1 when recording failed (nothing is written then) or stopped early
+// (by SIGINT or SIGTERM, or a server silent for the time-out: the frames so far are
+// written).
+int RunRecord(const RecordOptions& options);
 int RunProps(const ListingOptions& options);
 int RunDevices(const ListingOptions& options);
 

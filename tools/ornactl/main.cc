@@ -81,6 +81,20 @@ int main(int argc, char** argv) {
   monitor->add_option("--save-png", monitorOptions.pngDirectory,
                       "save each frame as DIR/frame-<frameNumber>.png");
 
+  ornactl::RecordOptions recordOptions;
+  CLI::App* record =
+      app.add_subcommand("record", "write delivered frames to an animation file");
+  record->add_option("address", recordOptions.call.address, "/CONTEXT/SERVER/DEVICE")
+      ->required();
+  record->add_option("property", recordOptions.call.property, "property name (Frame.Sched)")
+      ->required();
+  record->add_option("file", recordOptions.file, "animation file to write")->required();
+  record->add_option("--frames", recordOptions.frames, "frames to record, 1 to 1000000")
+      ->required();
+  record->add_option("--timeout", recordOptions.call.timeoutMs,
+                     "time-out of the subscription, and the longest wait for a frame, in ms")
+      ->capture_default_str();
+
   ornactl::ListingOptions propsOptions;
   CLI::App* props = app.add_subcommand("props", "list the properties of a device");
   props->add_option("address", propsOptions.address, "/CONTEXT/SERVER/DEVICE")->required();
@@ -117,6 +131,7 @@ int main(int argc, char** argv) {
     monitorOptions.secondsGiven = monitor->get_option("--seconds")->count() > 0;
     return ornactl::RunMonitor(monitorOptions);
   }
+  if (record->parsed()) return ornactl::RunRecord(recordOptions);
   if (props->parsed()) return ornactl::RunProps(propsOptions);
   return ornactl::RunDevices(devicesOptions);
 }

@@ -1,10 +1,7 @@
 // `ornactl monitor`: a subscription whose deliveries are printed (and frames saved as
 // PNG) until enough came, the time is up, or the user interrupts.
-#include <signal.h>
-
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -15,6 +12,7 @@
 #include "tools/ornactl/format_names.h"
 #include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/png_writer.h"
+#include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
 namespace {
@@ -27,24 +25,6 @@ constexpr int kWaitSliceMs = 200;
 
 // --seconds beyond this (about 30 years) is taken as this, so the deadline can't overflow.
 constexpr double kLongestRun = 1e9;
-
-// Set by the signal handler, read by the loop on the main thread.
-volatile std::sig_atomic_t gStopRequested = 0;
-
-void OnStopSignal(int) { gStopRequested = 1; }
-
-// SIGINT and SIGTERM end the loop, so the subscription is ended at the server instead
-// of being left to expire. SIGPIPE is ignored for the same reason: a reader that goes
-// away (`ornactl monitor ... | head -3`) shows as a failed write, which ends the loop.
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  action.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &action, nullptr);
-}
 
 // Saves a delivered frame; answers false after printing why when it can't.
 bool SaveFrame(const OrnaReply& reply, const std::string& directory, std::string* path) {
@@ -112,7 +92,7 @@ int RunMonitor(const MonitorOptions& options) {
                          std::chrono::duration<double>(std::min(options.seconds, kLongestRun)));
   int deliveries = 0, good = 0;
   bool failed = false;
-  while (gStopRequested == 0 && (!options.updatesGiven || deliveries < options.updates)) {
+  while (!StopRequested() && (!options.updatesGiven || deliveries < options.updates)) {
     int waitMs = kWaitSliceMs;
     if (timed) {
       const auto left =

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -39,6 +40,41 @@ TEST_P(ExportImportTest, GivesBackTheSameFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ExportImportTest, ::testing::Values(8, 16));
+
+// Depth and frame count of a round trip through one multi-page TIFF file.
+class TiffRoundTripTest : public ::testing::TestWithParam<std::tuple<int64_t, int64_t>> {};
+
+TEST_P(TiffRoundTripTest, GivesBackTheSameFile) {
+  const auto [bits, frames] = GetParam();
+  TempDir dir;
+  MakeOptions options = Options(7, 5, frames, bits);
+  options.pattern = "noise";  // every byte differs, so a swapped or shifted sample shows
+  if (bits == 16) options.effectiveBits = 12;
+  ASSERT_EQ(0, RunMake(dir.Join("a.imm"), options));
+  ASSERT_EQ(0, RunExport(dir.Join("a.imm"), dir.Join("a.tiff")));
+  ASSERT_EQ(0, RunImport(dir.Join("b.imm"), {dir.Join("a.tiff")}));
+  EXPECT_EQ(ReadWholeFile(dir.Join("a.imm")), ReadWholeFile(dir.Join("b.imm")));
+}
+
+INSTANTIATE_TEST_SUITE_P(DepthsAndPages, TiffRoundTripTest,
+                         ::testing::Combine(::testing::Values(8, 16), ::testing::Values(1, 9)));
+
+TEST(Commands, TiffPagesOfAnotherSizeThanTheFirstPictureAreRefused) {
+  TempDir dir;
+  ASSERT_EQ(0, RunMake(dir.Join("small.imm"), Options(4, 4, 2, 8)));
+  ASSERT_EQ(0, RunMake(dir.Join("large.imm"), Options(5, 4, 2, 8)));
+  ASSERT_EQ(0, RunExport(dir.Join("small.imm"), dir.Join("small.tif")));
+  ASSERT_EQ(0, RunExport(dir.Join("large.imm"), dir.Join("large.tif")));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("small.tif"), dir.Join("large.tif")}));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm")));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm.part")));
+  // A PNG beside a stack of another size is refused the same way.
+  std::vector<uint8_t> pixels(25, 1);
+  std::string error;
+  ASSERT_TRUE(WriteGreyPng(dir.Join("p.png"), 5, 5, 8, pixels.data(), &error));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("small.tif"), dir.Join("p.png")}));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm")));
+}
 
 TEST(Commands, PicturesOfDifferentSizesAreNotImported) {
   TempDir dir;

@@ -1,0 +1,310 @@
+// hvxview against a real hvxserver on loopback playing a counter animation (every
+// pixel of animation frame i holds i) at 25 frames/s: the page in headless Chromium,
+// the MJPEG stream in ffmpeg, and the status and control endpoints.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+#include "tests/system/hvx_server_run.h"
+#include "tools/hvxview/tests/devtools_browser.h"
+#include "tools/hvxview/tests/viewer_run.h"
+
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+constexpr int kFrames = 200;
+
+// FRAMES records of W x H 16-bit pixels with 12 effective bits: in frame i the left
+// half holds 16 * i and the right half 16 * i + 2048, so that the top 8 of the 12
+// bits show i and i + 128.
+std::string Counter16Animation(int w, int h, int frames) {
+  std::string bytes;
+  for (int i = 0; i < frames; ++i) {
+    bytes += std::string{char(w & 0xff), char(w >> 8), char(16), '\0',
+                         char(h & 0xff), char(h >> 8), char(12), '\0'};
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const int value = 16 * i + (x >= w / 2 ? 2048 : 0);
+        bytes += char(value & 0xff);
+        bytes += char(value >> 8);
+      }
+    }
+    bytes += std::string(8, '\0');
+  }
+  return bytes;
+}
+
+class ViewerSystemTest : public ::testing::Test {
+ protected:
+  void StartBoth(const std::vector<std::string>& viewerArgs = {},
+                 const std::string& animation = CounterAnimation(kWidth, kHeight, kFrames)) {
+    server_.settings() = WithValue(server_.settings(), "Hardware", "LimitFramerate", "25");
+    ASSERT_TRUE(server_.WriteSettings());
+    ASSERT_TRUE(server_.WriteAnimation(animation));
+    ASSERT_TRUE(server_.Start());
+    ASSERT_TRUE(server_.WaitServing(10000)) << server_.Stderr();
+    ASSERT_TRUE(viewer_.Start(viewerArgs)) << viewer_.Output();
+  }
+  void TearDown() override {
+    int status = 0;
+    if (viewer_.port() > 0) {
+      EXPECT_TRUE(viewer_.Stop(&status));
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << viewer_.Output();
+    }
+    if (server_.Running()) {
+      server_.Signal(SIGTERM);
+      server_.WaitExit(5000, &status);
+    }
+  }
+  nlohmann::json Status() {
+    httplib::Client client("127.0.0.1", viewer_.port());
+    auto answer = client.Get("/status.json");
+    if (!answer || answer->status != 200) return nlohmann::json();
+    return nlohmann::json::parse(answer->body, nullptr, false);
+  }
+
+  HvxServerRun server_;
+  ViewerRun viewer_{server_};
+};
+
+// What the page shows, read in one go so that it all belongs to one drawn frame.
+constexpr const char* kPageProbe = R"JS((() => {
+  const text = (id) => document.getElementById(id).textContent;
+  const c = document.getElementById('frame');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let uniform = true;
+  for (let i = 0; i < d.length; i += 4)
+    if (d[i] !== d[0] || d[i + 1] !== d[0] || d[i + 2] !== d[0]) { uniform = false; break; }
+  return { frameNumber: Number(text('frameNumber')), passNumber: Number(text('passNumber')),
+           width: c.width, height: c.height, pixel: d[0], uniform,
+           serverStatus: text('serverStatus'), sourceName: text('sourceName'),
+           sourceStatus: text('sourceStatus'), shown: Number(text('shown')) };
+})())JS";
+
+TEST_F(ViewerSystemTest, PageShowsRisingFramesWhosePixelsMatchTheirHeader) {
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
+  TempDir profile;
+  DevToolsBrowser browser;
+  ASSERT_TRUE(browser.Start(CHROMIUM_PATH, profile.path(), server_.dir().Join("chromium.log")))
+      << browser.error();
+  ASSERT_TRUE(browser.Open(viewer_.url() + "/", 1300, 900)) << browser.error();
+
+  std::vector<nlohmann::json> samples;
+  nlohmann::json last;
+  // About 3 s of samples once frames are shown; at most 20 s in all.
+  WaitUntil(20000, [&] {
+    nlohmann::json probe;
+    if (!browser.Evaluate(kPageProbe, &probe) || !probe.is_object()) return false;
+    last = probe;
+    if (probe["shown"].get<int>() > 0 && probe["frameNumber"].get<long long>() > 0)
+      samples.push_back(probe);
+    return samples.size() >= 15;
+  }, 200);
+  ASSERT_GE(samples.size(), 15u) << browser.error() << " last: " << last.dump();
+
+  std::set<long long> frameNumbers;
+  long long previous = 0;
+  for (const nlohmann::json& s : samples) {
+    const long long frameNumber = s["frameNumber"];
+    EXPECT_GE(frameNumber, previous) << s.dump();
+    previous = frameNumber;
+    frameNumbers.insert(frameNumber);
+    EXPECT_EQ(kWidth, s["width"]);
+    EXPECT_EQ(kHeight, s["height"]);
+    EXPECT_TRUE(s["uniform"].get<bool>()) << "a canvas of mixed frames: " << s.dump();
+    const int expected = AnimationIndexOfPass(s["passNumber"].get<uint32_t>(), kFrames);
+    EXPECT_EQ(expected, s["pixel"]) << "pixels of another frame than the header shown: "
+                                    << s.dump();
+  }
+  EXPECT_GE(frameNumbers.size(), 10u) << "frame numbers hardly rose";
+
+  // The status values arrive once a second; wait for a round that has them.
+  nlohmann::json status;
+  WaitUntil(5000, [&] {
+    return browser.Evaluate(kPageProbe, &status) &&
+           status.value("serverStatus", "") == "Everything is fine.";
+  }, 200);
+  EXPECT_EQ("Everything is fine.", status.value("serverStatus", "")) << status.dump();
+  EXPECT_EQ("Test camera", status.value("sourceName", "")) << status.dump();
+  EXPECT_EQ(0u, status.value("sourceStatus", "").rfind("1 ", 0)) << status.dump();
+
+  std::filesystem::create_directories(ARTEFACT_DIR);
+  const std::string shot = std::string(ARTEFACT_DIR) + "/viewer-page.png";
+  ASSERT_TRUE(browser.Screenshot(shot)) << browser.error();
+  EXPECT_EQ("\x89PNG", ReadWholeFile(shot).substr(0, 4));
+}
+
+// The two halves of the canvas and the stretch switch, read in one go.
+constexpr const char* kHalvesProbe = R"JS((() => {
+  const c = document.getElementById('frame');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  return { passNumber: Number(document.getElementById('passNumber').textContent),
+           shown: Number(document.getElementById('shown').textContent),
+           left: d[0], right: d[(c.width - 1) * 4],
+           stretchOffered: !document.getElementById('stretch').disabled };
+})())JS";
+
+TEST_F(ViewerSystemTest, SixteenBitFramesShowTheirTopBitsOrStretched) {
+  constexpr int kFrames16 = 100;
+  ASSERT_NO_FATAL_FAILURE(StartBoth({}, Counter16Animation(kWidth, kHeight, kFrames16)));
+  TempDir profile;
+  DevToolsBrowser browser;
+  ASSERT_TRUE(browser.Start(CHROMIUM_PATH, profile.path(), server_.dir().Join("chromium.log")))
+      << browser.error();
+  ASSERT_TRUE(browser.Open(viewer_.url() + "/", 1300, 900)) << browser.error();
+  nlohmann::json probe;
+  ASSERT_TRUE(WaitUntil(20000, [&] {
+    return browser.Evaluate(kHalvesProbe, &probe) && probe.is_object() &&
+           probe["shown"].get<int>() > 0;
+  }, 200)) << browser.error() << " " << probe.dump();
+  const int index = AnimationIndexOfPass(probe["passNumber"].get<uint32_t>(), kFrames16);
+  EXPECT_EQ(index, probe["left"]) << probe.dump();
+  EXPECT_EQ(index + 128, probe["right"]) << probe.dump();
+  EXPECT_TRUE(probe["stretchOffered"].get<bool>());
+
+  // Stretched, the darker half is black and the brighter white, whatever the frame.
+  nlohmann::json ignored;
+  ASSERT_TRUE(browser.Evaluate("document.getElementById('stretch').click()", &ignored));
+  const int shownBefore = probe["shown"];
+  ASSERT_TRUE(WaitUntil(5000, [&] {
+    return browser.Evaluate(kHalvesProbe, &probe) && probe["shown"].get<int>() > shownBefore + 1;
+  }, 100)) << probe.dump();
+  EXPECT_EQ(0, probe["left"]) << probe.dump();
+  EXPECT_EQ(255, probe["right"]) << probe.dump();
+}
+
+// A connection that asked for the stream and then never reads.
+int StalledStreamReader(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  const int small = 4096;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  const std::string request = "GET /stream.mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+TEST_F(ViewerSystemTest, FfmpegDecodesTheStreamBesideAReaderThatNeverReads) {
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
+  const int stalled = StalledStreamReader(viewer_.port());
+  ASSERT_GE(stalled, 0);
+  const uint64_t receivedBefore = Status().value("received", 0ull);
+  const auto start = std::chrono::steady_clock::now();
+
+  std::string output;
+  ChildOptions ffprobe;
+  ffprobe.program = FFPROBE_PATH;
+  ffprobe.args = {"-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
+                  "csv=p=0", viewer_.url() + "/stream.mjpg"};
+  EXPECT_EQ(0, RunToEnd(ffprobe, 20000, &output)) << output;
+  EXPECT_NE(std::string::npos, output.find("mjpeg,160,120")) << output;
+
+  constexpr int kDecoded = 30;
+  const std::string raw = server_.dir().Join("frames.raw");
+  ChildOptions ffmpeg;
+  ffmpeg.program = FFMPEG_PATH;
+  ffmpeg.args = {"-hide_banner", "-loglevel", "error", "-i", viewer_.url() + "/stream.mjpg",
+                 "-frames:v", std::to_string(kDecoded), "-f", "rawvideo", "-pix_fmt", "gray",
+                 "-y", raw};
+  ASSERT_EQ(0, RunToEnd(ffmpeg, 30000, &output)) << output;
+  const std::string pixels = ReadWholeFile(raw);
+  ASSERT_EQ(static_cast<size_t>(kDecoded) * kWidth * kHeight, pixels.size());
+  for (int f = 0; f < kDecoded; ++f) {
+    // A JPEG of one grey level decodes to that level, give or take rounding.
+    const auto* frame = reinterpret_cast<const uint8_t*>(pixels.data()) + f * kWidth * kHeight;
+    int low = 255, high = 0;
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+      low = std::min<int>(low, frame[i]);
+      high = std::max<int>(high, frame[i]);
+    }
+    EXPECT_LE(high - low, 2) << "decoded frame " << f << " is not one counter frame";
+    EXPECT_LT(high, kFrames + 2) << "decoded frame " << f;
+  }
+
+  // The viewer kept receiving at the server's rate meanwhile.
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const nlohmann::json status = Status();
+  const uint64_t received = status.value("received", 0ull) - receivedBefore;
+  EXPECT_GE(received, static_cast<uint64_t>(25 * seconds * 0.6)) << status.dump();
+  EXPECT_LE(status.value("missed", 0ull), 2u) << status.dump();
+  close(stalled);
+}
+
+TEST_F(ViewerSystemTest, StatusAndFramesWithoutControl) {
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
+  nlohmann::json status;
+  ASSERT_TRUE(WaitUntil(10000, [&] {
+    status = Status();
+    return status.is_object() && status.value("received", 0) > 0 &&
+           status.value("serverStatus", "") != "";
+  }, 100)) << status.dump();
+  EXPECT_FALSE(status.value("controlAllowed", true));
+  EXPECT_TRUE(status.value("subscribed", false));
+  EXPECT_EQ("Everything is fine.", status.value("serverStatus", ""));
+  EXPECT_EQ(kWidth, status["frame"].value("width", 0));
+
+  httplib::Client client("127.0.0.1", viewer_.port());
+  auto restart = client.Post("/restart", "", "text/plain");
+  ASSERT_TRUE(restart);
+  EXPECT_EQ(403, restart->status);
+
+  auto png = client.Get("/frame.png");
+  ASSERT_TRUE(png);
+  EXPECT_EQ(200, png->status);
+  EXPECT_EQ("\x89PNG", png->body.substr(0, 4));
+
+  auto bad = client.Get("/frame.raw?after=x");
+  ASSERT_TRUE(bad);
+  EXPECT_EQ(400, bad->status);
+  auto raw = client.Get("/frame.raw?after=0");
+  ASSERT_TRUE(raw);
+  ASSERT_EQ(200, raw->status);
+  ASSERT_GE(raw->body.size(), 4u);
+  const auto* b = reinterpret_cast<const uint8_t*>(raw->body.data());
+  const size_t length = b[0] | b[1] << 8 | b[2] << 16 | static_cast<size_t>(b[3]) << 24;
+  ASSERT_LE(4 + length, raw->body.size());
+  const nlohmann::json frame = nlohmann::json::parse(raw->body.substr(4, length));
+  EXPECT_EQ(static_cast<size_t>(kWidth * kHeight), raw->body.size() - 4 - length);
+  EXPECT_EQ(AnimationIndexOfPass(frame["passNumber"].get<uint32_t>(), kFrames),
+            b[4 + length]);
+}
+
+TEST_F(ViewerSystemTest, RestartFromThePageWhenControlIsAllowed) {
+  ASSERT_NO_FATAL_FAILURE(StartBoth({"--allow-control"}));
+  httplib::Client client("127.0.0.1", viewer_.port());
+  client.set_read_timeout(10, 0);
+  auto restart = client.Post("/restart", "", "text/plain");
+  ASSERT_TRUE(restart);
+  EXPECT_EQ(200, restart->status);
+  EXPECT_NE(std::string::npos, restart->body.find("Server restarting.")) << restart->body;
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+#include "tools/ornactl/stop_signals.h"
+
+#include <signal.h>
+
+#include <csignal>
+
+namespace ornactl {
+namespace {
+
+// Set by the signal handler, read by the loop on the main thread.
+volatile std::sig_atomic_t gStopRequested = 0;
+
+void OnStopSignal(int) { gStopRequested = 1; }
+
+}  // namespace
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
+bool StopRequested() { return gStopRequested != 0; }
+
+}  // namespace ornactl

@@ -1,0 +1,108 @@
+// `ornactl record` against a real hvxserver playing a counter animation (every pixel
+// of animation frame i holds i): the file it writes holds whole frames, and a second
+// hvxserver playing that file delivers exactly the recorded pixels.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "orna/orna_client.h"
+#include "source/animation_loader.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/system/hvx_server_run.h"
+
+namespace {
+
+constexpr int kWidth = 48;
+constexpr int kHeight = 32;
+constexpr int kRecorded = 12;
+
+bool StartServer(HvxServerRun* run, const std::string& animation) {
+  run->settings() = WithValue(run->settings(), "Hardware", "LimitFramerate", "50");
+  return run->WriteSettings() && run->WriteAnimation(animation) && run->Start() &&
+         run->WaitServing(10000);
+}
+
+void StopServer(HvxServerRun* run) {
+  int status = 0;
+  run->Signal(SIGTERM);
+  run->WaitExit(5000, &status);
+}
+
+int Record(const HvxServerRun& run, const std::vector<std::string>& extra, std::string* output) {
+  ChildOptions options;
+  options.program = ORNACTL_PATH;
+  options.args = {"record", run.Address("Output"), "Frame.Sched"};
+  options.args.insert(options.args.end(), extra.begin(), extra.end());
+  options.environment = run.Environment();
+  return RunToEnd(options, 30000, output);
+}
+
+TEST(RecordSystem, RecordingPlaysBackWithTheSamePixels) {
+  TempDir keep;
+  const std::string file = keep.Join("recorded.imm");
+  {
+    HvxServerRun source;
+    ASSERT_TRUE(StartServer(&source, CounterAnimation(kWidth, kHeight, 100))) << source.Stderr();
+    std::string output;
+    EXPECT_EQ(0, Record(source, {file, "--frames", std::to_string(kRecorded)}, &output))
+        << output;
+    StopServer(&source);
+  }
+
+  // What was written: whole frames of the source's geometry, one per record.
+  LoadedAnimation animation;
+  AnimationLayout layout;
+  ASSERT_EQ(AnimationLoadStatus::kLoaded,
+            LoadAnimationFile(file.c_str(), 1u << 30, &animation, &layout));
+  ASSERT_EQ(static_cast<uint32_t>(kRecorded), animation.frameCount);
+  EXPECT_EQ(kWidth, layout.geometry.width);
+  EXPECT_EQ(kHeight, layout.geometry.height);
+  EXPECT_EQ(8, layout.geometry.bitsPerPixel);
+  std::vector<std::vector<uint8_t>> recorded;
+  for (uint32_t i = 0; i < animation.frameCount; ++i) {
+    recorded.emplace_back(animation.frames[i], animation.frames[i] + kWidth * kHeight);
+    EXPECT_EQ(std::vector<uint8_t>(kWidth * kHeight, recorded.back()[0]), recorded.back())
+        << "recorded frame " << i << " is not one counter frame";
+  }
+  FreeAnimation(&animation);
+
+  // The recording played by another server: each delivered frame is the recorded
+  // frame its pass number names.
+  HvxServerRun player;
+  ASSERT_TRUE(StartServer(&player, ReadWholeFile(file))) << player.Stderr();
+  OrnaSubscription* subscription = nullptr;
+  ASSERT_EQ(0, OrnaSubscribe(player.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                             6291456, 0, 3000, &subscription));
+  int checked = 0;
+  for (int attempt = 0; attempt < 100 && checked < 2 * kRecorded; ++attempt) {
+    OrnaReply reply;
+    if (OrnaNextDelivery(subscription, &reply, 1000) != 0 || reply.result != 0) continue;
+    ASSERT_EQ(196u + kWidth * kHeight, reply.size);
+    uint32_t pass = 0;
+    std::memcpy(&pass, reply.bytes + 140, 4);
+    const std::vector<uint8_t>& expected = recorded[AnimationIndexOfPass(pass, kRecorded)];
+    EXPECT_EQ(0, std::memcmp(expected.data(), reply.bytes + 196, expected.size()))
+        << "pass " << pass;
+    ++checked;
+  }
+  OrnaUnsubscribe(subscription);
+  StopServer(&player);
+  EXPECT_EQ(2 * kRecorded, checked);
+}
+
+TEST(RecordSystem, ASilentServerEndsTheRecordingWithoutAFile) {
+  HvxServerRun run;  // never started: nobody answers
+  TempDir keep;
+  std::string output;
+  EXPECT_EQ(1, Record(run, {keep.Join("none.imm"), "--frames", "3", "--timeout", "300"},
+                      &output));
+  EXPECT_FALSE(FileExists(keep.Join("none.imm")));
+  EXPECT_FALSE(FileExists(keep.Join("none.imm.part")));
+  EXPECT_EQ(2, Record(run, {keep.Join("none.imm"), "--frames", "0"}, &output)) << output;
+}
+
+}  // namespace
