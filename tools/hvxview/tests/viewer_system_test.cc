@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/sanitizer_report.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
@@ -65,8 +66,9 @@ class ViewerSystemTest : public ::testing::Test {
   void TearDown() override {
     int status = 0;
     if (viewer_.port() > 0) {
-      EXPECT_TRUE(viewer_.Stop(&status));
+      EXPECT_TRUE(viewer_.Stop(&status)) << viewer_.Output();
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << viewer_.Output();
+      EXPECT_EQ("", SanitizerReportIn(viewer_.Output()));
     }
     if (server_.Running()) {
       server_.Signal(SIGTERM);
