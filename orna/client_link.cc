@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "orna/curve_transport.h"
 #include "orna/names.h"
 
 long OrnaDeadline::Left() const {
@@ -43,7 +44,7 @@ void* OrnaOpenClientSocket(const std::string& endpoint, int lingerMs) {
   int interval = 100;
   zmq_setsockopt(socket, ZMQ_LINGER, &lingerMs, sizeof lingerMs);
   zmq_setsockopt(socket, ZMQ_RECONNECT_IVL, &interval, sizeof interval);
-  if (zmq_connect(socket, endpoint.c_str()) != 0) {
+  if (!OrnaSecureClientSocket(socket) || zmq_connect(socket, endpoint.c_str()) != 0) {
     zmq_close(socket);
     return nullptr;
   }

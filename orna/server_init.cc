@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "orna/curve_transport.h"
 #include "orna/names.h"
 #include "orna/server.h"
 #include "orna/server_state.h"
@@ -51,6 +52,7 @@ void CloseAll(OrnaServer& s) {
   }
   if (s.wakeReceiver != nullptr) zmq_close(s.wakeReceiver);
   if (s.router != nullptr) zmq_close(s.router);
+  OrnaStopCurveGate();
   if (s.context0mq != nullptr) zmq_ctx_term(s.context0mq);
   s.wakeReceiver = s.router = s.context0mq = nullptr;
   s.initialized = false;
@@ -85,6 +87,13 @@ int _SystemInit(int /*argument*/) {
   zmq_setsockopt(s.router, ZMQ_SNDHWM, &depth, sizeof depth);
   zmq_setsockopt(s.router, ZMQ_RCVHWM, &depth, sizeof depth);
   zmq_setsockopt(s.router, ZMQ_MAXMSGSIZE, &largest, sizeof largest);
+
+  int secured = OrnaSecureServerSocket(s.context0mq, s.router);
+  if (secured != ORNA_OK) {
+    zmq_close(wakeSender);
+    CloseAll(s);
+    return secured;
+  }
 
   std::string address = BindAddress();
   std::string bind = "tcp://" + address + ":" + std::to_string(s.port);

@@ -88,6 +88,8 @@ bool HvxServerRun::Start(const std::vector<std::string>& args) {
   options.program = copy;
   options.args = args;
   options.environment = Environment();
+  options.environment.insert(options.environment.end(), serverEnvironment_.begin(),
+                             serverEnvironment_.end());
   options.stdoutPath = dir_.Join("stdout.txt");
   options.stderrPath = dir_.Join("stderr.txt");
   process_ = std::make_unique<ChildProcess>(options);

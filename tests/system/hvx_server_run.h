@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/fakes/settings_writer.h"
@@ -39,6 +40,10 @@ class HvxServerRun final {
   bool WriteSettings();
   bool WriteAnimation(const std::string& bytes);
 
+  // Adds a variable to the server's own environment (not to Environment()).
+  void AddServerEnvironment(const std::string& name, const std::string& value) {
+    serverEnvironment_.emplace_back(name, value);
+  }
   // Starts the server with ARGS. Settings and animation must be written first.
   bool Start(const std::vector<std::string>& args = {});
   // Waits until the server's names entry resolves; false when it ended or timed out.
@@ -64,5 +69,6 @@ class HvxServerRun final {
   TempDir dir_;
   std::vector<SettingsEntry> settings_;
   int basePort_ = 0;
+  std::vector<std::pair<std::string, std::string>> serverEnvironment_;
   std::unique_ptr<ChildProcess> process_;
 };

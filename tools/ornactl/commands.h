@@ -66,6 +66,9 @@ int RunMonitor(const MonitorOptions& options);
 // written).
 int RunRecord(const RecordOptions& options);
 int RunProps(const ListingOptions& options);
+// Writes a new CURVE key pair as PREFIX.key (private) and PREFIX.pub, labelled LABEL
+// (the prefix's file name when empty). 1 when either file exists or can't be written.
+int RunKeygen(const std::string& prefix, const std::string& label);
 int RunDevices(const ListingOptions& options);
 
 }  // namespace ornactl

@@ -109,6 +109,13 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   devices->add_flag("--json", devicesOptions.json, "one JSON object per line");
 
+  std::string keyPrefix, keyLabel;
+  CLI::App* keygen = app.add_subcommand(
+      "keygen", "make a CURVE key pair: PREFIX.key (private) and PREFIX.pub");
+  keygen->add_option("prefix", keyPrefix, "path of the two files without .key/.pub")
+      ->required();
+  keygen->add_option("--label", keyLabel, "label after the public key (default: the name)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -132,6 +139,7 @@ int main(int argc, char** argv) {
     return ornactl::RunMonitor(monitorOptions);
   }
   if (record->parsed()) return ornactl::RunRecord(recordOptions);
+  if (keygen->parsed()) return ornactl::RunKeygen(keyPrefix, keyLabel);
   if (props->parsed()) return ornactl::RunProps(propsOptions);
   return ornactl::RunDevices(devicesOptions);
 }
