@@ -7,7 +7,7 @@
 #include "app/lifecycle.h"
 #include "app/log.h"
 #include "config/settings_keys.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

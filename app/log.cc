@@ -11,7 +11,7 @@
 #include "app/log_testing.h"
 #include "app/process_state.h"
 #include "app/sys.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "config/settings_keys.h"
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
+#include "orna/orna_api.h"
 #include "server/equipment_module.h"
-#include "server/orna_api.h"
 
 namespace {
 

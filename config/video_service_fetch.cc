@@ -11,7 +11,7 @@
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "config/settings_validation.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <mutex>
 #include <string>
 
+#include "orna/orna_api.h"
 #include "orna/paths.h"
-#include "server/orna_api.h"
 
 namespace {
 

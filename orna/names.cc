@@ -13,7 +13,7 @@
 #include <mutex>
 #include <set>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 int OrnaBasePort() {
   const char* text = getenv("ORNA_BASE_PORT");

@@ -2,9 +2,9 @@
 
 #include "app/lifecycle.h"
 #include "app/log.h"
+#include "orna/orna_api.h"
 #include "server/current_frame.h"
 #include "server/module_context.h"
-#include "server/orna_api.h"
 #include "server/query_records.h"
 
 namespace {

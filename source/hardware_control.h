@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 class CIniExWrap;
 
