@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <new>
 
-#include "source/regular_file.h"
+#include "platform/regular_file.h"
 
 namespace {
 

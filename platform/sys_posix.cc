@@ -15,9 +15,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/sys.h"
-#include "app/sys_posix.h"
-#include "app/sys_testing.h"
+#include "platform/sys.h"
+#include "platform/sys_posix.h"
+#include "platform/sys_testing.h"
 
 struct SysSemaphore {
   std::mutex mutex;

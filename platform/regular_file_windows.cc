@@ -1,4 +1,4 @@
-#include "source/regular_file.h"
+#include "platform/regular_file.h"
 
 #include <sys/stat.h>
 

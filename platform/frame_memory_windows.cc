@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "source/frame_memory.h"
+#include "platform/frame_memory.h"
 
 bool AllocateFrameMemory(size_t size, FrameMemory* memory) {
   *memory = FrameMemory{};
