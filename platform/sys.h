@@ -42,6 +42,9 @@ bool SysGetModuleFileName(char* buffer, size_t size);
 // whole file was copied.
 bool SysCopyFile(const char* source, const char* target, bool failIfExists);
 
+// Renames the file from to to, replacing a file to that exists. False when it can't.
+bool SysRenameFile(const char* from, const char* to);
+
 // Appends size bytes to the file at path with a single write, creating the file when
 // it doesn't exist, and closes it again. Appends of different threads or processes
 // never interleave. False when the file can't be opened or the write fails.

@@ -140,6 +140,8 @@ bool SysCopyFile(const char* source, const char* target, bool failIfExists) {
   return copied;
 }
 
+bool SysRenameFile(const char* from, const char* to) { return rename(from, to) == 0; }
+
 bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // O_APPEND makes each write land whole at the end of the file, so lines written at
   // the same moment by two threads never mix.
