@@ -1,3 +1,6 @@
+// Windows: the file is opened by the C runtime (a directory can't be opened so), and
+// anything that is not a disk file, such as a pipe or a device, is refused by the type
+// of the open file itself.
 #include "platform/regular_file.h"
 
 #include <sys/stat.h>
