@@ -20,3 +20,10 @@ FILE* OpenRegularFileForReading(const char* path) {
   if (file == nullptr) close(fd);
   return file;
 }
+
+bool RegularFileSize(FILE* file, uint64_t* size) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}

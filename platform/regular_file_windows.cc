@@ -15,3 +15,10 @@ FILE* OpenRegularFileForReading(const char* path) {
   }
   return file;
 }
+
+bool RegularFileSize(FILE* file, uint64_t* size) {
+  struct _stat64 info;
+  if (_fstat64(_fileno(file), &info) != 0 || info.st_size < 0) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
