@@ -1,8 +1,10 @@
 #include "app/background_task.h"
 
 #include "app/dead_man_circuit.h"
-#include "app/globals.h"
 #include "app/restart_cycle.h"
+#include "base/globals.h"
+#include "config/ini_ex_wrap.h"
+#include "source/hardware_control.h"
 
 namespace {
 

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
 #include "app/lifecycle.h"
-#include "app/log.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/log.h"
-#include "app/registry.h"
+#include "base/log.h"
 #include "config/ini_ex_wrap.h"
+#include "platform/registry.h"
 
 namespace {
 

@@ -13,11 +13,13 @@
 #include <mutex>
 #include <thread>
 
-#include "app/globals.h"
 #include "app/lifecycle.h"
-#include "app/log.h"
 #include "app/main_thread.h"
-#include "app/process_state.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
+#include "platform/console_handler.h"
 #include "server/equipment_module.h"
 #include "source/hardware_control.h"
 

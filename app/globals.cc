@@ -1,8 +1,10 @@
 // Both globals are defined in this one file, so that their construction order is the
 // order of the definitions below.
-#include "app/globals.h"
+#include "base/globals.h"
 
+#include "config/ini_ex_wrap.h"
 #include "source/animation_player.h"
+#include "source/hardware_control.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The spine of the server process: the entry point's fixed start-up order, the one
-// exit path with its exit codes, the console events and the equipment module's exit
-// function.
+// exit path (its declaration and the exit codes are in base/exit_application.h, for
+// the parts below the start-up code), the console events and the equipment module's
+// exit function.
 //
 // Threading: ServerMain, InitializeApplication and StartEquipmentModule run on the
 // main thread. ExitApplication may be called from the main thread and from the
@@ -9,36 +10,12 @@
 // thread.
 #pragma once
 
-class CIniExWrap;
-class HardwareControl;
-
 #include <cstdint>
 
-// Exit codes of the process.
-enum ExitCode : int32_t {
-  kExitSettings = 1,               // settings invalid or not loadable; _SystemInit failed
-  kExitFecRegistration = 2,        // RegisterFecInformation failed
-  kExitModuleRegistration = 3,     // RegisterEquipmentModule failed
-  kExitQueryRegistration = 4,      // RegisterXPropertyQueryFunction failed
-  kExitDeviceRegistration = 5,     // RegisterDeviceName failed
-  kExitPropertyRegistration = 6,   // a property could not be registered
-  kExitRestartDeinitialize = 7,    // the frame source would not stop at a restart
-  kExitSourceInitialize = 8,       // the frame source would not start at start-up
-  kExitBufferAllocation = 9,       // BaseBuffer could not be allocated
-  kExitSemaphore = 10,             // EqmOrFrameNotify could not be created
-  kExitCommandLine = 11,           // command line not recognised
-  kExitPreviousInstanceQuit = 12,  // /q: the running instance quit
-  kExitNoPreviousInstance = 13,    // /q: no running instance was quit
-};
+#include "base/exit_application.h"
 
-// Console event types, as the console reports them.
-enum ConsoleEventType : uint32_t {
-  kCtrlCEvent = 0,
-  kCtrlBreakEvent = 1,
-  kCtrlCloseEvent = 2,
-  kCtrlLogoffEvent = 5,
-  kCtrlShutdownEvent = 6,
-};
+class CIniExWrap;
+class HardwareControl;
 
 // The entry point's steps: build stamp, version, console handler, tuning values,
 // InitializeApplication, _SystemInit, StartEquipmentModule, then the server cycle for
@@ -52,10 +29,6 @@ void InitializeApplication(int argc, char** argv);
 // Start-up after it: module registration, AliveSinceTime, the frame source. Ends the
 // process on failure.
 void StartEquipmentModule();
-
-// Stops the frame source, releases the semaphore and BaseBuffer (what exists of
-// them), and then returns when code is 0 or ends the process with code otherwise.
-void ExitApplication(int32_t code);
 
 // Starts the frame source with AppSettings' values and BaseBuffer, unless the exit
 // path has begun: from then on the source stays stopped. The answer of Initialize;

@@ -1,8 +1,8 @@
 #include "app/restart_cycle.h"
 
 #include "app/lifecycle.h"
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "config/video_service_fetch.h"
 #include "server/equipment_module.h"

@@ -8,17 +8,19 @@
 
 #include "app/background_task.h"
 #include "app/command_line.h"
-#include "app/console_handler.h"
-#include "app/globals.h"
 #include "app/lifecycle.h"
-#include "app/log.h"
 #include "app/main_thread.h"
-#include "app/process_state.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
+#include "orna/orna_api.h"
+#include "platform/console_handler.h"
 #include "server/equipment_module.h"
-#include "server/orna_api.h"
+#include "source/hardware_control.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "bench/raw_zmq_baseline.h"
 #include "bench/server_frame_watch.h"
 #include "bench/stats.h"
+#include "orna/orna_api.h"
 #include "orna/orna_client.h"
-#include "server/orna_api.h"
 
 namespace {
 

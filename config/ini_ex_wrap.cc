@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/executable_path.h"
-#include "app/sys.h"
 #include "config/xml_file_text.h"
+#include "platform/executable_path.h"
+#include "platform/sys.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "source/hardware_control.h"

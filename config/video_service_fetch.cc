@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/lifecycle.h"
-#include "app/log.h"
-#include "app/process_state.h"
-#include "app/sys.h"
+#include "base/exit_application.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "config/settings_validation.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
+#include "platform/sys.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "fuzz/message_parts.h"
+#include "orna/orna_api.h"
 #include "orna/wire.h"
-#include "server/orna_api.h"
 #include "source/animation_file.h"
 #include "tests/orna/raw_dealer.h"
 

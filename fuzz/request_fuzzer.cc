@@ -18,11 +18,11 @@
 #include <string>
 #include <thread>
 
-#include "app/globals.h"
 #include "app/lifecycle.h"
-#include "app/log.h"
-#include "app/process_state.h"
-#include "app/sys_testing.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "fuzz/message_parts.h"
 #include "fuzz/parts_of.h"
@@ -30,6 +30,7 @@
 #include "orna/server.h"
 #include "orna/server_state.h"
 #include "orna/wire.h"
+#include "platform/sys_testing.h"
 #include "source/animation_file.h"
 
 namespace {

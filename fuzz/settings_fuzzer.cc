@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/sys_testing.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "config/settings_validation.h"
 #include "fuzz/scratch_dir.h"
+#include "platform/sys_testing.h"
 
 namespace {
 

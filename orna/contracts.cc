@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The library's error texts, one 32-character entry per result code.
 #include <cstring>
 
+#include "orna/orna_api.h"
 #include "orna/orna_client.h"
-#include "server/orna_api.h"
 
 namespace {
 

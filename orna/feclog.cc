@@ -4,18 +4,17 @@
 // so a long run costs one rewrite per FeclogDepth / 2 lines, not one per line.
 //
 // Any thread; one mutex orders the lines.
-#include <unistd.h>
-
-#include <cstdarg>
 #include <atomic>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
 
+#include "orna/orna_api.h"
 #include "orna/paths.h"
-#include "server/orna_api.h"
+#include "platform/sys.h"
 
 namespace {
 
@@ -54,9 +53,9 @@ bool Rewrite(FeclogState& s, size_t keep) {
   if (f == nullptr) return false;
   size_t first = s.recent.size() > keep ? s.recent.size() - keep : 0;
   for (size_t i = first; i < s.recent.size(); ++i) fprintf(f, "%s\n", s.recent[i].c_str());
-  bool ok = fclose(f) == 0 && rename(temp.c_str(), s.path.c_str()) == 0;
+  bool ok = fclose(f) == 0 && SysRenameFile(temp.c_str(), s.path.c_str());
   if (ok) s.fileLines = (long)(s.recent.size() - first);
-  else unlink(temp.c_str());
+  else remove(temp.c_str());
   return ok;
 }
 
@@ -75,14 +74,15 @@ int feclog(const char* format, ...) {
   for (size_t i = 0; i < n; ++i)
     if (message[i] == '\n' || message[i] == '\r') message[i] = ' ';
 
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+  int64_t seconds = 0;
+  int32_t milliseconds = 0;
+  SysTimeNow(&seconds, &milliseconds);
   tm local{};
-  localtime_r(&now.tv_sec, &local);
+  SysLocalTime(static_cast<time_t>(seconds), &local);
   char line[1100];
-  snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d.%03ld %s", local.tm_year + 1900,
+  snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d.%03d %s", local.tm_year + 1900,
            local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-           now.tv_nsec / 1000000, message);
+           static_cast<int>(milliseconds), message);
 
   FeclogState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);

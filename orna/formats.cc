@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orna/orna_api.h"
 #include "orna/orna_client.h"
-#include "server/orna_api.h"
 
 int OrnaElementSize(short format) {
   switch (format) {

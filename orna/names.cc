@@ -1,11 +1,5 @@
 #include "orna/names.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +7,10 @@
 #include <mutex>
 #include <set>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
+#include "platform/private_files.h"
+#include "platform/processes.h"
+#include "platform/sys.h"
 
 int OrnaBasePort() {
   const char* text = getenv("ORNA_BASE_PORT");
@@ -27,9 +24,7 @@ int OrnaBasePort() {
 std::string OrnaNamesDirectory() {
   const char* dir = getenv("ORNA_NAMES_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
-  const char* runtime = getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/orna-names";
-  return "/tmp/orna-names-" + std::to_string(getuid());
+  return SysUserRuntimeFolder("orna-names");
 }
 
 bool OrnaParseAddress(const char* address, std::string* context, std::string* server,
@@ -76,7 +71,13 @@ std::string Encode(const std::string& name) {
 }
 
 std::string EntryPath(const std::string& context, const std::string& server) {
-  return OrnaNamesDirectory() + "/" + Encode(context) + "/" + Encode(server);
+  return OrnaNamesDirectory() + kSysPathSeparator + Encode(context) + kSysPathSeparator +
+         Encode(server);
+}
+
+// The folder of an entry (or of a folder).
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.rfind(kSysPathSeparator));
 }
 
 // Says once per process and path why a names folder or entry is not trusted, the way
@@ -90,35 +91,37 @@ void RefuseOnce(const std::string& path, const char* why) {
   feclog("bad owner or permissions on %s: %s; not used", path.c_str(), why);
 }
 
-// Whether a names folder or entry may be trusted: owned by this user (or by root) and
-// writable by nobody else. Anyone else who could write it could point clients at a
-// server of their own.
-bool Trusted(const std::string& path, const struct stat& info) {
-  if (info.st_uid != geteuid() && info.st_uid != 0) {
-    RefuseOnce(path, "owned by another user");
-    return false;
-  }
-  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    RefuseOnce(path, "writable by others");
-    return false;
+// Whether a names folder or entry may be trusted: owned by this user (or by the
+// system) and writable by nobody else. Anyone else who could write it could point
+// clients at a server of their own.
+bool Trusted(const std::string& path, const SysEntryInfo& info) {
+  switch (info.privacy) {
+    case kSysForeignOwner:
+      RefuseOnce(path, "owned by another user");
+      return false;
+    case kSysWritableByOthers:
+      RefuseOnce(path, "writable by others");
+      return false;
+    case kSysPrivate:
+      break;
   }
   return true;
 }
 
 bool TrustedPath(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0 && Trusted(path, info);
+  SysEntryInfo info;
+  return SysInspectEntry(path.c_str(), &info) && Trusted(path, info);
 }
 
-// The names directory and the folders below it down to PATH, made private (0700) where
-// they are missing; false when one can't be made or isn't trusted. Folders above the
-// names directory (such as /tmp) are the system's and not looked at.
+// The names directory and the folders below it down to PATH, made private where they
+// are missing; false when one can't be made or isn't trusted. Folders above the names
+// directory (such as /tmp) are the system's and not looked at.
 bool MakeDirectories(const std::string& path) {
   const std::string root = OrnaNamesDirectory();
   for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
+    if (i == path.size() || path[i] == kSysPathSeparator) {
       std::string part = path.substr(0, i);
-      if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+      if (!SysMakePrivateFolder(part.c_str())) return false;
       if (part.size() >= root.size() && !TrustedPath(part)) return false;
     }
   }
@@ -127,40 +130,29 @@ bool MakeDirectories(const std::string& path) {
 
 // Reads "endpoint\npid\n" from an entry that, with its folders, is trusted.
 bool ReadEntry(const std::string& path, std::string* endpoint, long* pid) {
-  const std::string contextDir = path.substr(0, path.rfind('/'));
-  if (!TrustedPath(OrnaNamesDirectory()) || !TrustedPath(contextDir)) return false;
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !Trusted(path, info)) {
-    close(fd);
-    return false;
-  }
-  FILE* f = fdopen(fd, "r");
-  if (f == nullptr) {
-    close(fd);
-    return false;
-  }
-  char line[512] = {};
-  char pidText[64] = {};
-  bool ok = fgets(line, sizeof line, f) != nullptr && fgets(pidText, sizeof pidText, f) != nullptr;
-  fclose(f);
-  if (!ok) return false;
-  line[strcspn(line, "\r\n")] = '\0';
+  if (!TrustedPath(OrnaNamesDirectory()) || !TrustedPath(FolderOf(path))) return false;
+  char text[600];
+  size_t length = 0;
+  SysEntryInfo info;
+  bool read = SysReadPrivateFile(path.c_str(), text, sizeof text, &length, &info);
+  // A link or anything else than a file in the entry's place is passed over quietly.
+  if (info.kind != kSysRegularFile || !Trusted(path, info) || !read) return false;
+  char* lineEnd = strchr(text, '\n');
+  if (lineEnd == nullptr) return false;
+  *lineEnd = '\0';
+  const char* pidText = lineEnd + 1;
+  text[strcspn(text, "\r")] = '\0';
   char* end = nullptr;
   *pid = strtol(pidText, &end, 10);
-  if (line[0] == '\0' || end == pidText) return false;
-  *endpoint = line;
+  if (text[0] == '\0' || end == pidText) return false;
+  *endpoint = text;
   return true;
 }
 
 // Entries as last read, by path: a call re-reads an entry only when its file changed,
 // which saves an open, a read and a close on every call.
 struct CachedEntry {
-  dev_t device = 0;
-  ino_t inode = 0;
-  timespec modified{};
-  off_t size = 0;
+  uint64_t stamp[4] = {};
   std::string endpoint;
   long pid = 0;
 };
@@ -168,30 +160,28 @@ struct CachedEntry {
 bool ReadEntryCached(const std::string& path, std::string* endpoint, long* pid) {
   static std::mutex mutex;
   static std::map<std::string, CachedEntry> cache;  // guarded by mutex
-  struct stat info;
+  SysEntryInfo info;
   std::lock_guard<std::mutex> lock(mutex);
-  // Trust is looked at on every call (owner and mode may change without the entry's
+  // Trust is looked at on every call (owner and rights may change without the entry's
   // contents changing); only the reading of a trusted entry is saved.
-  if (lstat(path.c_str(), &info) != 0 || !TrustedPath(OrnaNamesDirectory()) ||
-      !TrustedPath(path.substr(0, path.rfind('/'))) || !S_ISREG(info.st_mode) ||
-      !Trusted(path, info)) {
+  if (!SysInspectEntry(path.c_str(), &info) || !TrustedPath(OrnaNamesDirectory()) ||
+      !TrustedPath(FolderOf(path)) || info.kind != kSysRegularFile || !Trusted(path, info)) {
     cache.erase(path);
     return false;
   }
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.device == info.st_dev && it->second.inode == info.st_ino &&
-      it->second.size == info.st_size && it->second.modified.tv_sec == info.st_mtim.tv_sec &&
-      it->second.modified.tv_nsec == info.st_mtim.tv_nsec) {
+  if (it != cache.end() && memcmp(it->second.stamp, info.stamp, sizeof info.stamp) == 0) {
     *endpoint = it->second.endpoint;
     *pid = it->second.pid;
     return true;
   }
   if (!ReadEntry(path, endpoint, pid)) return false;
-  cache[path] = {info.st_dev, info.st_ino, info.st_mtim, info.st_size, *endpoint, *pid};
+  CachedEntry& cached = cache[path];
+  memcpy(cached.stamp, info.stamp, sizeof info.stamp);
+  cached.endpoint = *endpoint;
+  cached.pid = *pid;
   return true;
 }
-
-bool ProcessAlive(long pid) { return pid > 0 && (kill((pid_t)pid, 0) == 0 || errno == EPERM); }
 
 bool ResolveFromFile(const std::string& context, const std::string& server,
                      std::string* endpoint) {
@@ -219,33 +209,22 @@ bool ResolveFromFile(const std::string& context, const std::string& server,
 bool OrnaPublishServer(const std::string& context, const std::string& server,
                        const std::string& endpoint) {
   std::string path = EntryPath(context, server);
-  if (!MakeDirectories(path.substr(0, path.rfind('/')))) return false;
-  std::string temp = path + ".tmp." + std::to_string(getpid());
-  unlink(temp.c_str());  // a stale one of an earlier process with this id
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  FILE* f = fdopen(fd, "w");
-  if (f == nullptr) {
-    close(fd);
-    unlink(temp.c_str());
-    return false;
-  }
-  fprintf(f, "%s\n%ld\n", endpoint.c_str(), (long)getpid());
-  bool ok = fclose(f) == 0 && rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  if (!MakeDirectories(FolderOf(path))) return false;
+  std::string text = endpoint + "\n" + std::to_string(SysProcessId()) + "\n";
+  return SysWritePrivateFile(path.c_str(), text.data(), text.size());
 }
 
 void OrnaWithdrawServer(const std::string& context, const std::string& server) {
   std::string path = EntryPath(context, server);
   std::string endpoint;
   long pid = 0;
-  if (ReadEntry(path, &endpoint, &pid) && pid == (long)getpid()) unlink(path.c_str());
+  if (ReadEntry(path, &endpoint, &pid) && pid == SysProcessId()) remove(path.c_str());
 }
 
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint) {
   long pid = 0;
-  if (ReadEntryCached(EntryPath(context, server), endpoint, &pid) && ProcessAlive(pid)) return true;
+  if (ReadEntryCached(EntryPath(context, server), endpoint, &pid) && SysProcessAlive(pid))
+    return true;
   return ResolveFromFile(context, server, endpoint);
 }

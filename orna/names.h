@@ -1,13 +1,15 @@
 // Where servers are found: the names directory (ORNA_NAMES_DIR, default
-// $XDG_RUNTIME_DIR/orna-names or /tmp/orna-names-<uid>) holds one entry per running
-// server, <dir>/<context>/<server>, with its endpoint and process id; the optional
+// $XDG_RUNTIME_DIR/orna-names or /tmp/orna-names-<uid>; on Windows
+// %LOCALAPPDATA%\orna-names) holds one entry per running server,
+// <dir>/<context>/<server>, with its endpoint and process id; the optional
 // static names file (ORNA_NAMES_FILE) lists servers on other hosts, one
 // "/context/server tcp://host:port" per line. The base port comes from ORNA_BASE_PORT
 // (default 47000); a server listens on the base port + its port offset.
 //
-// The names directory is private: its folders are made 0700 and entries 0600, and a
-// folder or entry owned by another user (root excepted) or writable by group or others
-// is not used, by servers nor clients, with a message on standard error.
+// The names directory is private: its folders are made 0700 and entries 0600 (on
+// Windows they grant the user alone), and a folder or entry owned by another user (root,
+// or on Windows the system and the administrators, excepted) or writable by group or
+// others is not used, by servers nor clients, with a message on standard error.
 //
 // Any thread.
 #pragma once

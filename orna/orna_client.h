@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 // The answer of a call, or one delivery of a contract.
 struct OrnaReply {

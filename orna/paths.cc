@@ -1,15 +1,11 @@
 #include "orna/paths.h"
 
-#include <unistd.h>
-
-#include <climits>
+#include "platform/executable_path.h"
 
 std::string OrnaPathBesideExecutable(const char* name) {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return name;
-  std::string path(buffer, (size_t)n);
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return name;
-  return path.substr(0, slash + 1) + name;
+  char directory[4096];
+  GetExecutableDirectory(directory, sizeof directory, sizeof directory - 1);
+  char path[4096 + 256];
+  if (!JoinPath(directory, name, path, sizeof path)) return name;
+  return path;
 }

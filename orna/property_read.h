@@ -5,8 +5,8 @@
 #pragma once
 
 #include "orna/message.h"
+#include "orna/orna_api.h"
 #include "orna/wire.h"
-#include "server/orna_api.h"
 
 // The data of one answer. Plain values are copied out of the work area at once. A
 // frame keeps its 196-byte prefix and the address of its pixels, which stay valid only

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "orna/contracts.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 using OrnaClock = std::chrono::steady_clock;
 

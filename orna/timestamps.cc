@@ -4,7 +4,7 @@
 #include <ctime>
 #include <initializer_list>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 double makeDataTimeStamp(void) {
   timespec now{};

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 int32_t ornaDebug = 0;
 int32_t gAllowRemoteExit = 0;

@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 struct CurrentFrameState {
   const uint8_t* slot;           // start of the FrameSlot; null before the first frame

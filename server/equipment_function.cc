@@ -2,8 +2,8 @@
 // through here, on the main thread, inside the library's cycle.
 #include <cstdint>
 
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "server/equipment_module.h"
 #include "server/module_context.h"
 #include "server/property_handlers.h"

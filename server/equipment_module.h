@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "server/registration.h"
 
 // Takes EqmOrFrameNotify for the call (555 when it can't), offers the call to a frame

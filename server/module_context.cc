@@ -2,10 +2,12 @@
 
 #include <atomic>
 
-#include "app/globals.h"
-#include "app/sys.h"
+#include "base/globals.h"
+#include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
+#include "platform/sys.h"
 #include "server/module_testing.h"
+#include "source/hardware_control.h"
 
 namespace {
 

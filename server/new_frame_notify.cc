@@ -5,8 +5,8 @@
 // announced leaves the older frame current and its slot pinned.
 #include <cstring>
 
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_context.h"

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 // Format 516: the text with its terminating zero, cut to the count (then without the
 // zero); the count stays. Format 531: one 48-character field, zero-filled when the text

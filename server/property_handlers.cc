@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/globals.h"
-#include "app/process_state.h"
-#include "app/sys.h"
+#include "base/globals.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
+#include "platform/sys.h"
 #include "server/device_selection.h"
 #include "server/module_context.h"
 #include "server/output_values.h"

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 // The version text the module reports.
 inline constexpr char kVersionText[] = "HVX Vuzu 0.2beta dev";

@@ -1,6 +1,6 @@
 #include "server/property_table.h"
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 const char* const kDeviceNames[kDeviceCount] = {"Server", "Source", "Output",
                                                 "HardwareControl"};

@@ -8,7 +8,7 @@
 // library may read them from any thread without a lock.
 #pragma once
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "server/property_table.h"
 
 // Writes one record from a table row: name, description, an empty text at 96, the ten

@@ -1,10 +1,10 @@
 #include "server/registration.h"
 
-#include "app/lifecycle.h"
-#include "app/log.h"
+#include "base/exit_application.h"
+#include "base/log.h"
+#include "orna/orna_api.h"
 #include "server/current_frame.h"
 #include "server/module_context.h"
-#include "server/orna_api.h"
 #include "server/query_records.h"
 
 namespace {

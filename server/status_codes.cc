@@ -1,6 +1,6 @@
 #include "server/status_codes.h"
 
-#include "app/process_state.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/module_context.h"
 

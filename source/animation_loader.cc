@@ -1,12 +1,10 @@
 #include "source/animation_loader.h"
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <new>
 
-#include "source/regular_file.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -24,14 +22,9 @@ class FileCloser final {
   FILE* file_;
 };
 
-// The file's size by seeking to its end, then back to its start. False when the file
-// can't be sought (a pipe, a device).
+// The file's size, and the file back at its start. False when either fails.
 bool MeasureFile(FILE* file, uint64_t* size) {
-  if (fseeko(file, 0, SEEK_END) != 0) return false;
-  off_t end = ftello(file);
-  if (end < 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
-  *size = static_cast<uint64_t>(end);
-  return true;
+  return RegularFileSize(file, size) && std::fseek(file, 0, SEEK_SET) == 0;
 }
 
 // Steps common to a load and a look at the layout: the lead in two words of 4 bytes,

@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
+#include "platform/frame_memory.h"
 #include "source/animation_file.h"
-#include "source/frame_memory.h"
 
 // How a load ended.
 enum class AnimationLoadStatus {

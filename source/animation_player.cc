@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "app/log.h"
-#include "app/sys.h"
+#include "base/log.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
+#include "platform/sys.h"
 #include "source/frame_slot.h"
 #include "source/hardware_type.h"
 

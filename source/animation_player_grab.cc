@@ -1,7 +1,7 @@
 // The grab thread of AnimationPlayer: one pass per frame position, delivering when the
 // frame-rate limit allows, until the main thread asks it to stop.
 
-#include "app/sys.h"
+#include "platform/sys.h"
 #include "source/animation_player.h"
 #include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"

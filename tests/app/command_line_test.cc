@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "config/ini_ex_wrap.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"

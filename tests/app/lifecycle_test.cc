@@ -16,10 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
-#include "app/process_state.h"
+#include "base/globals.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
+#include "platform/console_handler.h"
 #include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"

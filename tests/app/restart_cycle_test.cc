@@ -13,8 +13,8 @@
 
 #include "app/background_task.h"
 #include "app/dead_man_circuit.h"
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "source/hardware_control.h"
 #include "tests/fakes/fake_executable_dir.h"

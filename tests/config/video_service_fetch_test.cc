@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"

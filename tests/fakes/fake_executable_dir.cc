@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/sys_testing.h"
+#include "platform/sys_testing.h"
 
 FakeExecutableDir::FakeExecutableDir() {
   std::error_code error;

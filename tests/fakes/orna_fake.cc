@@ -1,4 +1,4 @@
-// The recording fake of the ORNA library: every name of server/orna_api.h, and the
+// The recording fake of the ORNA library: every name of orna/orna_api.h, and the
 // control functions of orna_fake.h.
 
 #include "tests/fakes/orna_fake.h"

@@ -1,5 +1,5 @@
 // Control of the recording fake of the ORNA library (every name of
-// server/orna_api.h), for unit tests that link orna_fake instead of the real library.
+// orna/orna_api.h), for unit tests that link orna_fake instead of the real library.
 //
 // The fake records every call, in order, with its arguments as texts; answers each
 // call with a result the test chose (by default 0, except RegisterPropertyEx 1, the
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 // One recorded call. Arguments are written as the function got them: numbers in
 // decimal, texts as they are ("null" for a null text), pointers as "null" or "set".

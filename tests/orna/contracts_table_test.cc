@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "orna/orna_api.h"
 #include "orna/orna_client.h"
-#include "server/orna_api.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "orna/orna_api.h"
 #include "orna/paths.h"
-#include "server/orna_api.h"
 
 namespace {
 

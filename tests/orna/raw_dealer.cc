@@ -3,7 +3,7 @@
 
 #include <zmq.h>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 RawDealer::RawDealer(const std::string& endpoint, Options options) {
   context_ = zmq_ctx_new();

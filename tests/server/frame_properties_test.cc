@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/process_state.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "tests/fakes/orna_fake.h"

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/process_state.h"
-#include "app/sys.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "base/process_state.h"
+#include "config/ini_ex_wrap.h"
+#include "platform/sys.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_testing.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "source/hardware_control.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/settings_writer.h"

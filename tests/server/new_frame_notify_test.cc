@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/process_state.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "source/frame_slot_pins.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
-#include "app/process_state.h"
+#include "base/log.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/query_records.h"

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/process_state.h"
+#include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_testing.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/process_state.h"
+#include "base/process_state.h"
 #include "source/byte_order.h"
 
 namespace {

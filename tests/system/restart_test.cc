@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "orna/orna_api.h"
 #include "orna/orna_client.h"
-#include "server/orna_api.h"
 #include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
 #include "tests/system/video_service_run.h"

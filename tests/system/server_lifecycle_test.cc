@@ -8,7 +8,7 @@
 #include <random>
 #include <thread>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tests/system/hvx_server_run.h"
 
 namespace {

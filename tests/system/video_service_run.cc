@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "orna/names.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tests/support/sanitizer_report.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // `ornactl read` and `ornactl write`: one call, one line.
 #include <string>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/value_encoding.h"

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace ornactl {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/crc32.h"
 #include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/json_writer.h"

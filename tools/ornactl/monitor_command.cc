@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/format_names.h"

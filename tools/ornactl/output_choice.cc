@@ -1,6 +1,6 @@
 #include "tools/ornactl/output_choice.h"
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace ornactl {
 namespace {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/immtool/animation_writer.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"

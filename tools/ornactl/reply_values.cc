@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/frame_header_view.h"
 
 namespace ornactl {

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/format_names.h"
 
 namespace ornactl {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/videoservice/config_store.h"
 
 namespace {

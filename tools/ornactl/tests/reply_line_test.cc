@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 #include "tools/ornactl/tests/frame_bytes.h"
 
 namespace ornactl {

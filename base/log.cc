@@ -1,4 +1,4 @@
-#include "app/log.h"
+#include "base/log.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -7,11 +7,11 @@
 #include <ctime>
 #include <mutex>
 
-#include "app/executable_path.h"
-#include "app/log_testing.h"
-#include "app/process_state.h"
-#include "app/sys.h"
-#include "server/orna_api.h"
+#include "base/log_testing.h"
+#include "base/process_state.h"
+#include "orna/orna_api.h"
+#include "platform/executable_path.h"
+#include "platform/sys.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // directory posing as the executable's, because the log file's path is fixed by the
 // first line of the process.
 
-#include "app/log.h"
+#include "base/log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/log_testing.h"
-#include "app/process_state.h"
+#include "base/log_testing.h"
+#include "base/process_state.h"
 #include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 

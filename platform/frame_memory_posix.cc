@@ -3,7 +3,7 @@
 
 #include <sys/mman.h>
 
-#include "source/frame_memory.h"
+#include "platform/frame_memory.h"
 
 namespace {
 

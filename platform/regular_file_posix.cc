@@ -1,4 +1,4 @@
-#include "source/regular_file.h"
+#include "platform/regular_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,4 +19,11 @@ FILE* OpenRegularFileForReading(const char* path) {
   FILE* file = fdopen(fd, "rb");
   if (file == nullptr) close(fd);
   return file;
+}
+
+bool RegularFileSize(FILE* file, uint64_t* size) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
 }

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/log.h"
-#include "app/sys_testing.h"
+#include "base/log.h"
+#include "platform/sys_testing.h"
 
 namespace {
 

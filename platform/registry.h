@@ -3,12 +3,14 @@
 // close it. Every call answers 0 or a Windows error code, so that what the server logs
 // means the same on every platform.
 //
-// The POSIX build keeps the registry as a directory tree under HVX_REGISTRY_DIR
+// On Windows the calls are the registry's own (registry_windows.cc). The POSIX build
+// (registry_posix.cc) keeps the registry as a directory tree under HVX_REGISTRY_DIR
 // (default /var/lib/hvx/registry): the key HKEY_LOCAL_MACHINE\A\B is the folder
 // HKEY_LOCAL_MACHINE/A/B, a value is a file of the value's name holding the data
 // bytes, replaced whole (temporary file, then rename). As on every Windows machine the
 // environment key kSysRegEnvironmentKey always exists: opening it creates its folders
-// when they are missing. Names are compared as the file system compares them (exactly).
+// when they are missing. Names are compared as the file system compares them (exactly;
+// on Windows without regard to case). Both builds refuse the same names.
 //
 // Threading: any thread. A key handle is used by one thread at a time and closed once.
 #pragma once

@@ -1,9 +1,10 @@
-#include "app/executable_path.h"
-
+// POSIX: the executable's directory is its path up to the last '/'; "/" alone is the
+// root.
 #include <cstdio>
 #include <cstring>
 
-#include "app/sys.h"
+#include "platform/executable_path.h"
+#include "platform/sys.h"
 
 void GetExecutableDirectory(char* buffer, size_t size, size_t moduleNameRoom) {
   buffer[0] = '\0';
@@ -19,17 +20,4 @@ void GetExecutableDirectory(char* buffer, size_t size, size_t moduleNameRoom) {
   // A path without any separator is kept whole.
   if (strlen(moduleName) >= size) return;
   snprintf(buffer, size, "%s", moduleName);
-}
-
-bool JoinPath(const char* directory, const char* fileName, char* buffer, size_t size) {
-  size_t length = strlen(directory);
-  int needed;
-  if (length == 0) {
-    needed = snprintf(buffer, size, "%s", fileName);
-  } else if (directory[length - 1] == kSysPathSeparator) {
-    needed = snprintf(buffer, size, "%s%s", directory, fileName);
-  } else {
-    needed = snprintf(buffer, size, "%s%c%s", directory, kSysPathSeparator, fileName);
-  }
-  return needed >= 0 && static_cast<size_t>(needed) < size;
 }

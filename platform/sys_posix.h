@@ -1,6 +1,6 @@
 // What the POSIX implementations of the platform layer (sys_posix.cc,
-// registry_posix.cc) share beyond sys.h. Only those files include this; the rest of
-// the server stays with sys.h and registry.h.
+// registry_posix.cc, private_files_posix.cc) share beyond their interfaces. Only those
+// files include this; everything above the platform layer stays with the interfaces.
 //
 // Threading: any thread.
 #pragma once

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "app/sys.h"
+#include "platform/sys.h"
 
 // Two frame slots of 6,291,652 bytes each.
 constexpr uint32_t kFrameSlotCount = 2;

@@ -1,4 +1,4 @@
-#include "app/process_state.h"
+#include "base/process_state.h"
 
 std::atomic<uint8_t*> BaseBuffer{nullptr};
 std::atomic<SysSemaphore*> EqmOrFrameNotify{nullptr};

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/registry.h"
-#include "app/sys_posix.h"
+#include "platform/registry.h"
+#include "platform/sys_posix.h"
 
 struct SysRegistryKey {
   int directory;  // the key's folder, open for the *at calls

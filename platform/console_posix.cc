@@ -3,8 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include "app/console_handler.h"
-#include "app/lifecycle.h"
+#include "platform/console_handler.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The registry's directory tree: keys as folders, values as whole files, and the
 // Windows codes the calls answer.
 
-#include "app/registry.h"
+#include "platform/registry.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -6,8 +6,14 @@
 // Threading: any thread.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 // The file at PATH opened for reading in binary mode; null when it can't be opened or
 // is not a regular file.
 FILE* OpenRegularFileForReading(const char* path);
+
+// The size in bytes of an open file, also beyond 2 GiB on every platform (a long or an
+// off_t may be 32 bits wide); the file's position is left alone. False when the system
+// can't tell.
+bool RegularFileSize(FILE* file, uint64_t* size);

@@ -1,6 +1,7 @@
 // The operating-system wrappers the server uses: one thin function per system call,
-// each with the same contract on every platform. The POSIX implementation is in
-// sys_posix.cc; nothing else in the server calls the operating system for these.
+// each with the same contract on every platform. The implementations are
+// sys_posix.cc and sys_windows.cc, one of them chosen by the build; nothing else in
+// the server calls the operating system for these.
 //
 // Threading: every function may be called from any thread. A semaphore or thread
 // handle must not be closed while another thread still uses it.
@@ -42,9 +43,13 @@ bool SysGetModuleFileName(char* buffer, size_t size);
 // whole file was copied.
 bool SysCopyFile(const char* source, const char* target, bool failIfExists);
 
-// Appends size bytes to the file at path with a single write, creating the file when
-// it doesn't exist, and closes it again. Appends of different threads or processes
-// never interleave. False when the file can't be opened or the write fails.
+// Renames the file from to to, replacing a file to that exists. False when it can't.
+bool SysRenameFile(const char* from, const char* to);
+
+// Appends size bytes of text to the file at path with a single write, creating the
+// file when it doesn't exist, and closes it again. Appends of different threads or
+// processes never interleave. On Windows each line feed is written as CR LF, as in a
+// file opened in text mode. False when the file can't be opened or the write fails.
 bool SysAppendToFile(const char* path, const void* data, size_t size);
 
 // A semaphore with the given initial and maximum count. Null when the counts are

@@ -15,9 +15,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/sys.h"
-#include "app/sys_posix.h"
-#include "app/sys_testing.h"
+#include "platform/sys.h"
+#include "platform/sys_posix.h"
+#include "platform/sys_testing.h"
 
 struct SysSemaphore {
   std::mutex mutex;
@@ -139,6 +139,8 @@ bool SysCopyFile(const char* source, const char* target, bool failIfExists) {
   if (!copied) unlink(target);
   return copied;
 }
+
+bool SysRenameFile(const char* from, const char* to) { return rename(from, to) == 0; }
 
 bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // O_APPEND makes each write land whole at the end of the file, so lines written at

@@ -1,6 +1,6 @@
-// The POSIX platform layer against the contracts the server relies on.
+// The platform layer's Sys* wrappers against the contracts the server relies on.
 
-#include "app/sys.h"
+#include "platform/sys.h"
 
 #include <gtest/gtest.h>
 
@@ -191,7 +191,7 @@ TEST(SysModuleFileName, IsThisTestBinary) {
   char path[4096];
   ASSERT_TRUE(SysGetModuleFileName(path, sizeof path));
   EXPECT_EQ('/', path[0]);
-  EXPECT_NE(nullptr, strstr(path, "app_tests"));
+  EXPECT_NE(nullptr, strstr(path, "platform_tests"));
 }
 
 TEST(SysModuleFileName, TooSmallBufferFailsWithEmptyText) {
