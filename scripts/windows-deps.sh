@@ -52,30 +52,57 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The source versions apt-get source would fetch, e.g. zeromq3_4.3.4-6.dsc.
-dsc_uris() { apt-get source --print-uris -qq zeromq3 tinyxml 2>/dev/null || true; }
-source_version() { sed -n "s/^'[^']*' $1_\(.*\)\.dsc .*/\1/p" <<<"$uris"; }
-uris="$(dsc_uris)"
-if [ -z "$uris" ]; then
+# Source packages built here; apt-get source needs their names.
+sources=(zeromq3 tinyxml)
+# The versions of source package $1 that apt knows, newest first.
+source_versions() {
+  local v i out=()
+  while read -r v; do
+    i=0
+    while [ "$i" -lt ${#out[@]} ] && dpkg --compare-versions "${out[i]}" gt "$v"; do
+      i=$((i + 1))
+    done
+    out=("${out[@]:0:i}" "$v" "${out[@]:i}")
+  done < <(apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -u)
+  if [ ${#out[@]} -gt 0 ]; then printf '%s\n' "${out[@]}"; fi
+}
+declare -A offered
+list_sources() {
+  local p
+  for p in "${sources[@]}"; do offered[$p]="$(source_versions "$p" | paste -sd' ')"; done
+}
+# The version a library is built for: the newest on offer.
+newest() { echo "${offered[$1]%% *}"; }
+all_offered() {
+  local p
+  for p in "${sources[@]}"; do [ -n "${offered[$p]}" ] || return 1; done
+}
+list_sources
+if ! all_offered; then
   # deb-src entries present but their package lists not fetched yet.
   $SUDO apt-get update -qq
-  uris="$(dsc_uris)"
+  list_sources
 fi
-zmq_version="$(source_version zeromq3)"
-tinyxml_version="$(source_version tinyxml)"
-if [ -z "$zmq_version" ] || [ -z "$tinyxml_version" ]; then
-  echo "windows-deps: no Debian source for zeromq3 or tinyxml" >&2
+if ! all_offered; then
+  echo "windows-deps: no Debian source for one of: ${sources[*]}" >&2
   exit 1
 fi
+zmq_version="$(newest zeromq3)"
+tinyxml_version="$(newest tinyxml)"
 gtest_version="$(dpkg-query -W -f='${Version}' googletest)"
 compiler="$(dpkg-query -W -f='${Version}\n' g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev | paste -sd' ')"
 
 stamps="$prefix/stamps"
-# What a library in the cache was built from: its source version, the cross
-# compiler and these build steps.
+# What a library in the cache was built for: its source version, the cross
+# compiler and these build steps. The stamp's first line; a second one names
+# the source version it was actually built from when that is an older one.
 key() { echo "$1 compiler=$compiler recipe=$recipe"; }
-# fresh NAME VERSION: the cache holds NAME built from VERSION as below.
-fresh() { [ "$(cat "$stamps/$1" 2>/dev/null)" = "$(key "$2")" ]; }
+# fresh NAME VERSION: the cache holds NAME built for VERSION as below.
+fresh() { [ "$(head -n 1 "$stamps/$1" 2>/dev/null)" = "$(key "$2")" ]; }
+# stamp NAME VERSION: records NAME as built for VERSION, from source $built.
+stamp() {
+  { key "$2"; if [ "$built" != "$2" ]; then echo "source $built"; fi; } >"$stamps/$1"
+}
 
 if fresh zeromq3 "$zmq_version" && fresh tinyxml "$tinyxml_version" &&
    fresh googletest "$gtest_version"; then
@@ -93,11 +120,26 @@ quiet() {
   "$@" >"$work/log" 2>&1 || { tail -n 40 "$work/log" >&2; echo "windows-deps: failed: $*" >&2; return 1; }
 }
 
-# fetch PACKAGE VERSION: unpacks the patched source, prints its folder.
+# fetch PACKAGE: unpacks the patched source of the newest version on offer
+# that can be downloaded, into folder $src, and sets $built to that version.
+# The source of a security update is not always there to download (its binary
+# packages are): then the version before it is taken, and said so.
 fetch() {
-  local upstream="${2#*:}"
-  (cd "$work" && quiet apt-get source -q "$1=$2") || return 1
-  echo "$work/$1-${upstream%-*}"
+  local v upstream
+  for v in ${offered[$1]}; do
+    if (cd "$work" && apt-get source -q "$1=$v" >"$work/log" 2>&1); then
+      upstream="${v#*:}"
+      src="$work/$1-${upstream%-*}"
+      built="$v"
+      if [ "$v" != "$(newest "$1")" ]; then
+        echo "windows-deps: no source to download for $1 $(newest "$1"); building $v" >&2
+      fi
+      return 0
+    fi
+  done
+  tail -n 20 "$work/log" >&2
+  echo "windows-deps: could not download any source of $1 (${offered[$1]})" >&2
+  return 1
 }
 
 # CMake configure, build and install of a source tree into the cache.
@@ -129,7 +171,7 @@ EOF
 
 if ! fresh zeromq3 "$zmq_version"; then
   echo "windows-deps: building libzmq $zmq_version (takes minutes)" >&2
-  src="$(fetch zeromq3 "$zmq_version")"
+  fetch zeromq3
   # HVX talks tcp: no ipc:// (it would be on, as mingw has afunix.h). No libbsd
   # or libsodium: CURVE uses libzmq's own tweetnacl, so the library needs
   # nothing but Windows' own system libraries.
@@ -142,15 +184,15 @@ if ! fresh zeromq3 "$zmq_version"; then
     -DZEROMQ_CMAKECONFIG_INSTALL_DIR=lib/cmake/ZeroMQ
   # libzmq's own .pc lacks the Windows libraries and ZMQ_STATIC, which users of
   # the static library must define (else they look for DLL imports).
-  v="${zmq_version#*:}"
+  v="${built#*:}"
   write_pc libzmq "${v%-*}" "ZeroMQ messaging library (static, Windows)" \
     "-lzmq -lws2_32 -liphlpapi -lrpcrt4" "-DZMQ_STATIC"
-  key "$zmq_version" >"$stamps/zeromq3"
+  stamp zeromq3 "$zmq_version"
 fi
 
 if ! fresh tinyxml "$tinyxml_version"; then
   echo "windows-deps: building TinyXML $tinyxml_version" >&2
-  src="$(fetch tinyxml "$tinyxml_version")"
+  fetch tinyxml
   # As Debian's debian/rules: the STL interface, without tinystr.
   objs=()
   for f in tinyxml tinyxmlparser tinyxmlerror; do
@@ -160,9 +202,9 @@ if ! fresh tinyxml "$tinyxml_version"; then
   rm -f "$prefix/lib/libtinyxml.a"
   quiet $host-ar rcs "$prefix/lib/libtinyxml.a" "${objs[@]}"
   install -m 644 "$src/tinyxml.h" "$prefix/include/"
-  v="${tinyxml_version#*:}"
+  v="${built#*:}"
   write_pc tinyxml "${v%-*}" "TinyXML parser (static, Windows)" "-ltinyxml" "-DTIXML_USE_STL"
-  key "$tinyxml_version" >"$stamps/tinyxml"
+  stamp tinyxml "$tinyxml_version"
 fi
 
 if ! fresh googletest "$gtest_version"; then
