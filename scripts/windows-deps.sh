@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages for HVX's Windows build (mingw-w64, Wine) and
-# builds the libraries its programs link, libzmq, TinyXML and GoogleTest, as
-# static Windows libraries from Debian's own sources (Debian's patches applied)
-# into a cache folder that cmake/mingw-w64-x86_64.cmake reads:
+# builds the libraries its programs link, libzmq, TinyXML, GoogleTest, CLI11,
+# zlib, libpng and libtiff, as static Windows libraries from Debian's own
+# sources (Debian's patches applied) into a cache folder that
+# cmake/mingw-w64-x86_64.cmake reads:
 #   ${HVX_WIN_DEPS:-~/.cache/hvx-win-deps}/{include,lib,lib/pkgconfig,lib/cmake}
 # Each library is rebuilt only when its source version, the cross compiler or
 # this script's build steps change; otherwise the script does nothing.
@@ -53,7 +54,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Source packages built here; apt-get source needs their names.
-sources=(zeromq3 tinyxml)
+sources=(zeromq3 tinyxml cli11 zlib libpng1.6 tiff)
 # The versions of source package $1 that apt knows, newest first.
 source_versions() {
   local v i out=()
@@ -89,6 +90,10 @@ if ! all_offered; then
 fi
 zmq_version="$(newest zeromq3)"
 tinyxml_version="$(newest tinyxml)"
+cli11_version="$(newest cli11)"
+zlib_version="$(newest zlib)"
+png_version="$(newest libpng1.6)"
+tiff_version="$(newest tiff)"
 gtest_version="$(dpkg-query -W -f='${Version}' googletest)"
 compiler="$(dpkg-query -W -f='${Version}\n' g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev | paste -sd' ')"
 
@@ -105,7 +110,9 @@ stamp() {
 }
 
 if fresh zeromq3 "$zmq_version" && fresh tinyxml "$tinyxml_version" &&
-   fresh googletest "$gtest_version"; then
+   fresh googletest "$gtest_version" && fresh cli11 "$cli11_version" &&
+   fresh zlib "$zlib_version" && fresh libpng1.6 "$png_version" &&
+   fresh tiff "$tiff_version"; then
   exit 0
 fi
 
@@ -141,6 +148,9 @@ fetch() {
   echo "windows-deps: could not download any source of $1 (${offered[$1]})" >&2
   return 1
 }
+
+# Version of a Debian source package without epoch, revision or repack suffix.
+upstream() { local v="${1#*:}"; v="${v%-*}"; v="${v%%+*}"; echo "${v%.dfsg}"; }
 
 # CMake configure, build and install of a source tree into the cache.
 cmake_build() {
@@ -214,4 +224,69 @@ if ! fresh googletest "$gtest_version"; then
   cmake_build /usr/src/googletest "$work/gtest-build" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
   sed -i "s|$prefix/|\${pcfiledir}/../../|" "$prefix"/lib/pkgconfig/g{test,mock}*.pc
   key "$gtest_version" >"$stamps/googletest"
+fi
+
+if ! fresh cli11 "$cli11_version"; then
+  echo "windows-deps: installing CLI11 $cli11_version" >&2
+  fetch cli11
+  # Headers only; the install adds the config for find_package(CLI11 CONFIG),
+  # under lib/ like the other libraries'.
+  cmake_build "$src" "$work/cli11-build" -DCMAKE_INSTALL_DATADIR=lib \
+    -DBUILD_TESTING=OFF -DCLI11_BUILD_TESTS=OFF -DCLI11_BUILD_EXAMPLES=OFF \
+    -DCLI11_BUILD_DOCS=OFF -DCLI11_INSTALL=ON
+  sed -i "s|^prefix=$prefix\$|prefix=\${pcfiledir}/../..|" "$prefix/lib/pkgconfig/CLI11.pc"
+  stamp cli11 "$cli11_version"
+fi
+
+if ! fresh zlib "$zlib_version"; then
+  echo "windows-deps: building zlib $zlib_version" >&2
+  fetch zlib
+  # Debian's source leaves out upstream's win32/ makefiles; as they do, every
+  # library source into libz.a with the zconf.h as shipped. Built before
+  # libpng and libtiff, which find it here.
+  objs=()
+  for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite \
+           infback inffast inflate inftrees trees uncompr zutil; do
+    quiet $host-gcc-posix -O2 -c "$src/$f.c" -o "$work/z-$f.o"
+    objs+=("$work/z-$f.o")
+  done
+  rm -f "$prefix/lib/libz.a"
+  quiet $host-ar rcs "$prefix/lib/libz.a" "${objs[@]}"
+  install -m 644 "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+  write_pc zlib "$(upstream "$built")" "zlib compression library (static, Windows)" "-lz" ""
+  stamp zlib "$zlib_version"
+fi
+
+if ! fresh libpng1.6 "$png_version"; then
+  echo "windows-deps: building libpng $png_version" >&2
+  fetch libpng1.6
+  # The static library alone (libpng16.a, and libpng.a linking to it): no
+  # programs, tests, man pages or libpng-config.
+  cmake_build "$src" "$work/png-build" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_EXECUTABLES=OFF -DPNG_TESTS=OFF \
+    -DSKIP_INSTALL_EXECUTABLES=ON -DSKIP_INSTALL_PROGRAMS=ON \
+    -DSKIP_INSTALL_FILES=ON -DSKIP_INSTALL_EXPORT=ON
+  for pc in libpng16 libpng; do
+    write_pc $pc "$(upstream "$built")" "PNG reference library (static, Windows)" "-lpng16 -lz" ""
+  done
+  stamp libpng1.6 "$png_version"
+fi
+
+if ! fresh tiff "$tiff_version"; then
+  echo "windows-deps: building libtiff $tiff_version" >&2
+  fetch tiff
+  # Deflate through zlib and libtiff's built-in codecs; every codec that needs
+  # another library off, as are the C++ interface, tools, tests and docs.
+  cmake_build "$src" "$work/tiff-build" -DBUILD_SHARED_LIBS=OFF \
+    -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
+    -Dtiff-opengl=OFF -Dsphinx=OFF -Dcxx=OFF -Dzlib=ON -Dlibdeflate=OFF \
+    -Djpeg=OFF -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF \
+    -Dzstd=OFF -Dwebp=OFF
+  # Without zlib found, libtiff's build leaves Deflate out and says nothing.
+  if ! grep -q '^#define ZIP_SUPPORT 1' "$prefix/include/tiffconf.h"; then
+    echo "windows-deps: libtiff was built without Deflate (zlib not found)" >&2
+    exit 1
+  fi
+  write_pc libtiff-4 "$(upstream "$built")" "TIFF library (static, Windows)" "-ltiff -lz" ""
+  stamp tiff "$tiff_version"
 fi
