@@ -27,7 +27,10 @@ set(HVX_WIN_DEPS "${HVX_WIN_DEPS}" CACHE PATH "Windows libraries built by script
 # try_compile() projects read this file again; hand them the same folder.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES HVX_WIN_DEPS)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${_hvx_triplet} "${HVX_WIN_DEPS}")
+# The deps folder first: its static libraries win over any copy in the mingw
+# sysroot (Debian's libz-mingw-w64-dev, say, puts a zlib DLL's import library
+# there).
+set(CMAKE_FIND_ROOT_PATH "${HVX_WIN_DEPS}" /usr/${_hvx_triplet})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
