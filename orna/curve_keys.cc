@@ -1,13 +1,11 @@
 #include "orna/curve_keys.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zmq.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/private_files.h"
 
 namespace {
 
@@ -38,55 +36,44 @@ std::vector<KeyLine> Lines(const std::string& text) {
   return lines;
 }
 
-// Reads the whole of an open descriptor (key files are small: at most 64 KB).
-bool ReadAll(int fd, std::string* text) {
-  char buffer[4096];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    text->append(buffer, (size_t)n);
-    if (text->size() > 65536) return false;
-  }
-}
+constexpr size_t kLargestKeyFile = 65536;
 
+// Reads a key file whole. Every key file must be the user's own (or the system's) and
+// writable by nobody else, as ssh asks of its files: whoever could change a list of
+// clients or a server key could let themselves in or stand in for the server. A secret
+// key must also be unreadable by others.
 bool ReadKeyFile(const std::string& path, bool secret, std::string* text, std::string* error) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *error = path + ": " + strerror(errno);
+  std::vector<char> buffer(kLargestKeyFile + 1);
+  size_t length = 0;
+  SysEntryInfo info;
+  if (!SysReadPrivateFile(path.c_str(), buffer.data(), buffer.size(), &length, &info)) {
+    *error = path + (info.kind == kSysNoEntry ? ": can't be opened" : ": not a regular file");
     return false;
   }
-  struct stat info;
-  bool ok = fstat(fd, &info) == 0;
-  if (!ok || !S_ISREG(info.st_mode)) {
-    *error = path + ": not a regular file";
-  } else if (secret && ((info.st_mode & 077) != 0 || info.st_uid != geteuid())) {
-    // As ssh does with private keys: a secret others could read is no secret.
-    *error = path + ": bad owner or permissions (must be the user's own, mode 0600)";
-  } else if (!ReadAll(fd, text)) {
-    *error = path + ": can't be read whole (or larger than 64 KB)";
-  } else {
-    close(fd);
-    return true;
+  if (info.privacy != kSysPrivate || (secret && info.readableByOthers)) {
+    *error = path + ": bad owner or permissions (must be the user's own and " +
+             (secret ? "mode 0600)" : "writable by nobody else)");
+    return false;
   }
-  close(fd);
-  return false;
+  if (length >= kLargestKeyFile) {
+    *error = path + ": larger than 64 KB";
+    return false;
+  }
+  text->assign(buffer.data(), length);
+  return true;
 }
 
-bool WriteNewFile(const std::string& path, int mode, const std::string& text, std::string* error) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) {
-    *error = path + ": " + strerror(errno);
+bool WriteNewFile(const std::string& path, const std::string& text, std::string* error) {
+  SysEntryInfo info;
+  if (SysInspectEntry(path.c_str(), &info)) {
+    *error = path + ": exists already";
     return false;
   }
-  bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size();
-  ok = close(fd) == 0 && ok;
-  if (!ok) {
+  if (!SysWritePrivateFile(path.c_str(), text.data(), text.size())) {
     *error = path + ": can't be written";
-    unlink(path.c_str());
+    return false;
   }
-  return ok;
+  return true;
 }
 
 }  // namespace
@@ -149,9 +136,9 @@ bool OrnaWriteNewKeyPair(const std::string& prefix, const std::string& label,
   }
   std::string pair = std::string("# orna key pair: keep private\npublic ") + publicKey +
                      "\nsecret " + secretKey + "\n";
-  if (!WriteNewFile(prefix + ".key", 0600, pair, error)) return false;
-  if (!WriteNewFile(prefix + ".pub", 0644, std::string(publicKey) + " " + label + "\n", error)) {
-    unlink((prefix + ".key").c_str());
+  if (!WriteNewFile(prefix + ".key", pair, error)) return false;
+  if (!WriteNewFile(prefix + ".pub", std::string(publicKey) + " " + label + "\n", error)) {
+    remove((prefix + ".key").c_str());
     return false;
   }
   return true;

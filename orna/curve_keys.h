@@ -21,17 +21,19 @@ struct OrnaCurveKeyPair {
 };
 
 // Reads a key pair file. False with the reason in *error when it can't be read, is
-// not private to its owner (readable or writable by others), or doesn't hold one valid
-// pair of matching keys.
+// not the user's own, may be read or written by others, or doesn't hold one valid pair
+// of matching keys.
 bool OrnaReadKeyPair(const std::string& path, OrnaCurveKeyPair* keys, std::string* error);
 
-// Reads a public key file: at least one key, each valid. False with the reason in
-// *error otherwise (the line number of the first bad line).
+// Reads a public key file: at least one key, each valid, in a file that is the user's
+// own and writable by nobody else. False with the reason in *error otherwise (the line
+// number of the first bad line).
 bool OrnaReadPublicKeys(const std::string& path, std::vector<std::string>* keys,
                         std::string* error);
 
-// Makes a new key pair and writes PREFIX.key (private, 0600) and PREFIX.pub (labelled
-// with LABEL). Neither file may exist already. False with the reason otherwise.
+// Makes a new key pair and writes PREFIX.key and PREFIX.pub (labelled with LABEL),
+// both private to the user. Neither file may exist already. False with the reason
+// otherwise.
 bool OrnaWriteNewKeyPair(const std::string& prefix, const std::string& label,
                          std::string* error);
 

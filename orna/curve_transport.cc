@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "orna/curve_keys.h"
-#include "server/orna_api.h"
+#include "orna/orna_api.h"
 
 namespace {
 

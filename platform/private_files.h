@@ -30,6 +30,7 @@ enum SysPrivacy {
 struct SysEntryInfo {
   SysEntryKind kind = kSysNoEntry;
   SysPrivacy privacy = kSysPrivate;  // meaningful when kind is not kSysNoEntry
+  bool readableByOthers = false;     // anyone but the owner and the system may read it
   // Differs between two looks at a path when the entry was replaced or written in
   // between (its volume, file number, size and modification time).
   uint64_t stamp[4] = {};

@@ -29,6 +29,7 @@ void Describe(const struct stat& status, SysEntryInfo* info) {
   } else {
     info->privacy = kSysPrivate;
   }
+  info->readableByOthers = (status.st_mode & (S_IRGRP | S_IROTH)) != 0;
   info->stamp[0] = static_cast<uint64_t>(status.st_dev);
   info->stamp[1] = static_cast<uint64_t>(status.st_ino);
   info->stamp[2] = static_cast<uint64_t>(status.st_size);

@@ -50,8 +50,11 @@ bool IsTrustedSid(PSID sid) {
          IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
 }
 
-// Whether the access list lets anyone untrusted change the entry it guards.
-bool WritableByOthers(PACL acl) {
+// The rights that let a holder read an entry's contents.
+constexpr DWORD kReadRights = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
+
+// Whether the access list grants anyone untrusted one of RIGHTS on the entry it guards.
+bool GrantsOthers(PACL acl, DWORD rights) {
   if (acl == nullptr) return true;  // a null access list grants everyone everything
   for (DWORD i = 0; i < acl->AceCount; ++i) {
     void* entry = nullptr;
@@ -61,7 +64,7 @@ bool WritableByOthers(PACL acl) {
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
       continue;
     ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & kWriteRights) != 0 && !IsTrustedSid(&allowed->SidStart)) return true;
+    if ((allowed->Mask & rights) != 0 && !IsTrustedSid(&allowed->SidStart)) return true;
   }
   return false;
 }
@@ -81,11 +84,12 @@ bool Describe(HANDLE handle, SysEntryInfo* info) {
   }
   if (owner == nullptr || !IsTrustedSid(owner)) {
     info->privacy = kSysForeignOwner;
-  } else if (WritableByOthers(acl)) {
+  } else if (GrantsOthers(acl, kWriteRights)) {
     info->privacy = kSysWritableByOthers;
   } else {
     info->privacy = kSysPrivate;
   }
+  info->readableByOthers = GrantsOthers(acl, kReadRights);
   LocalFree(descriptor);
   if ((file.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     info->kind = kSysOtherEntry;  // a link or junction, looked at itself
