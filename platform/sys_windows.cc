@@ -1,8 +1,10 @@
 // Windows implementation of the operating-system wrappers (sys.h): each wrapper is the
 // Windows call it stands for.
 
-#include <windows.h>
 #include <process.h>
+#include <windows.h>
+
+#include <mutex>
 
 #include <cstdio>
 #include <cstring>
@@ -123,6 +125,11 @@ bool SysAppendToFile(const char* path, const void* data, size_t size) {
     if (text[i] == '\n') translated[length++] = '\r';
     translated[length++] = text[i];
   }
+  // Windows keeps such appends apart across processes too; Wine doesn't always (lines
+  // of two threads were seen writing over each other), so the threads of this process
+  // take turns.
+  static std::mutex appendLock;
+  std::lock_guard<std::mutex> turn(appendLock);
   HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE |
                             FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds HVX and runs the whole test suite three times: a normal build, a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a ThreadSanitizer build. Installs
-# what is missing first. A sanitizer report of any process a test starts fails that
-# test. --quick runs the normal build only.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a ThreadSanitizer build; then
+# the Windows build's tests under Wine (scripts/windows-test.sh). Installs what is
+# missing first. A sanitizer report of any process a test starts fails that test.
+# --quick runs the normal build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -25,3 +26,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== ThreadSanitizer build =="
 TSAN_OPTIONS=halt_on_error=1 run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DHVX_SANITIZE=thread
+
+echo "== Windows build under Wine =="
+./scripts/windows-test.sh

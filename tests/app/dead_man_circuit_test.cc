@@ -18,6 +18,7 @@
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -39,10 +40,10 @@ class DeadManCircuitTest : public ::testing::Test {
     OrnaFakeReset();
     SetLogSinks(false, false, false, true);
     root_ = dir_.File("registry");
-    setenv("HVX_REGISTRY_DIR", root_.c_str(), 1);
+    SetTestVariable("HVX_REGISTRY_DIR", root_.c_str());
   }
   void TearDown() override {
-    unsetenv("HVX_REGISTRY_DIR");
+    UnsetTestVariable("HVX_REGISTRY_DIR");
     SetLogSinks(false, true, true, true);
   }
 
@@ -134,7 +135,7 @@ TEST_F(DeadManCircuitTest, FailureIsReportedOnceAndItsEndOnce) {
   UseName("HVX_ALIVE");
   ASSERT_TRUE(dir_.Write("blocker", "a file where the registry should be"));
   root_ = dir_.File("blocker") + "/registry";
-  setenv("HVX_REGISTRY_DIR", root_.c_str(), 1);
+  SetTestVariable("HVX_REGISTRY_DIR", root_.c_str());
   int32_t errorsBefore = ErrorCount.load();
 
   RunDeadManCircuit(&circuit_, settings_);

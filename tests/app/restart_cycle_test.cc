@@ -20,6 +20,7 @@
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ class RestartCycleTest : public ::testing::Test {
   void SetUp() override {
     OrnaFakeReset();
     SetLogSinks(false, false, false, true);
-    setenv("HVX_REGISTRY_DIR", dir_.File("registry").c_str(), 1);
+    SetTestVariable("HVX_REGISTRY_DIR", dir_.File("registry").c_str());
     ASSERT_TRUE(dir_.Write("settings.xml", SettingsXml(ValidSettings())));
     ASSERT_TRUE(settings_.Open("settings.xml", true, true, false));
     StayQuiet = false;
@@ -76,7 +77,7 @@ class RestartCycleTest : public ::testing::Test {
     ServeAnswer(0, "");
   }
   void TearDown() override {
-    unsetenv("HVX_REGISTRY_DIR");
+    UnsetTestVariable("HVX_REGISTRY_DIR");
     SetLogSinks(false, true, true, true);
     RestartRequested = false;
     StayQuiet = false;

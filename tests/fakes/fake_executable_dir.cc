@@ -8,24 +8,28 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/sys.h"
 #include "platform/sys_testing.h"
+#include "tests/support/temp_dir.h"
 
 FakeExecutableDir::FakeExecutableDir() {
-  std::error_code error;
-  std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  if (error) base = "/tmp";
-  std::string pattern = (base / "hvx-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  path_ = MakeTestDirectory("hvx-test");
+  SysSetModuleFileNameForTesting(Executable().c_str());
+}
+
+FakeExecutableDir::FakeExecutableDir(const std::string& existing) : path_(existing), owned_(false) {
   SysSetModuleFileNameForTesting(Executable().c_str());
 }
 
 FakeExecutableDir::~FakeExecutableDir() {
   SysSetModuleFileNameForTesting(nullptr);
   std::error_code error;
-  if (!path_.empty()) std::filesystem::remove_all(path_, error);
+  if (owned_ && !path_.empty()) std::filesystem::remove_all(path_, error);
 }
 
-std::string FakeExecutableDir::File(const std::string& name) const { return path_ + "/" + name; }
+std::string FakeExecutableDir::File(const std::string& name) const {
+  return path_ + kSysPathSeparator + name;
+}
 
 std::string FakeExecutableDir::Executable() const { return File("hvxserver"); }
 
@@ -36,7 +40,7 @@ bool FakeExecutableDir::Write(const std::string& name, const std::string& conten
 }
 
 std::string FakeExecutableDir::Read(const std::string& name) const {
-  std::ifstream file(File(name), std::ios::binary);
+  std::ifstream file(File(name));
   std::ostringstream contents;
   contents << file.rdbuf();
   return contents.str();

@@ -14,6 +14,9 @@
 class FakeExecutableDir {
  public:
   FakeExecutableDir();
+  // Poses the existing directory EXISTING, which stays when the object goes (a death
+  // test's child process taking its parent's directory).
+  explicit FakeExecutableDir(const std::string& existing);
   ~FakeExecutableDir();
 
   FakeExecutableDir(const FakeExecutableDir&) = delete;
@@ -27,7 +30,8 @@ class FakeExecutableDir {
   std::string Executable() const;
 
   bool Write(const std::string& name, const std::string& contents) const;
-  // The file's contents; empty when it can't be read.
+  // The text file's contents (a CR LF line end, as Windows writes them, reads as a
+  // line feed); empty when it can't be read.
   std::string Read(const std::string& name) const;
   bool Exists(const std::string& name) const;
   // The names of all entries of the directory, sorted.
@@ -35,4 +39,5 @@ class FakeExecutableDir {
 
  private:
   std::string path_;
+  bool owned_ = true;
 };

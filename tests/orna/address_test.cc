@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "orna/names.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -70,11 +71,11 @@ TEST(AddressTest, BasePortFromTheEnvironment) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
-    if (c.value == nullptr) unsetenv("ORNA_BASE_PORT");
-    else setenv("ORNA_BASE_PORT", c.value, 1);
+    if (c.value == nullptr) UnsetTestVariable("ORNA_BASE_PORT");
+    else SetTestVariable("ORNA_BASE_PORT", c.value);
     EXPECT_EQ(c.port, OrnaBasePort());
   }
-  unsetenv("ORNA_BASE_PORT");
+  UnsetTestVariable("ORNA_BASE_PORT");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The loopback tests' fixture: private directory, free ports, server start and stop.
 #include "tests/orna/loopback_fixture.h"
+#include "tests/support/test_environment.h"
 
 #include <cstring>
 
@@ -14,8 +15,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 void LoopbackTest::SetUp() {
   ASSERT_FALSE(dir_.path().empty()) << "no private directory";
   namesDir_ = dir_.Join("names");
-  ASSERT_EQ(0, setenv("ORNA_NAMES_DIR", namesDir_.c_str(), 1));
-  unsetenv("ORNA_NAMES_FILE");
+  ASSERT_TRUE(SetTestVariable("ORNA_NAMES_DIR", namesDir_.c_str()));
+  UnsetTestVariable("ORNA_NAMES_FILE");
   // A copy beside its own output: the library writes its log beside the executable.
   executable_ = dir_.Join("orna_test_server");
   std::error_code error;

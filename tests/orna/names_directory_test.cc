@@ -13,6 +13,7 @@
 
 #include "orna/names.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -23,12 +24,12 @@ class NamesDirectoryTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(dir_.path().empty());
     names_ = dir_.Join("names");
-    setenv("ORNA_NAMES_DIR", names_.c_str(), 1);
-    unsetenv("ORNA_NAMES_FILE");
+    SetTestVariable("ORNA_NAMES_DIR", names_.c_str());
+    UnsetTestVariable("ORNA_NAMES_FILE");
   }
   void TearDown() override {
-    unsetenv("ORNA_NAMES_DIR");
-    unsetenv("ORNA_NAMES_FILE");
+    UnsetTestVariable("ORNA_NAMES_DIR");
+    UnsetTestVariable("ORNA_NAMES_FILE");
   }
   void WriteFile(const std::string& path, const std::string& content) {
     fs::create_directories(fs::path(path).parent_path());
@@ -125,7 +126,7 @@ TEST_F(NamesDirectoryTest, StaticNamesFileListsServersElsewhere) {
             "/CTX/FAR tcp://10.1.2.3:47000\n"
             "\n"
             "/CTX/BOTH tcp://10.1.2.4:47000\n");
-  setenv("ORNA_NAMES_FILE", file.c_str(), 1);
+  SetTestVariable("ORNA_NAMES_FILE", file.c_str());
   EXPECT_EQ("tcp://10.1.2.3:47000", Resolved("CTX", "FAR"));
   EXPECT_EQ("(none)", Resolved("CTX", "NEAR"));
   EXPECT_EQ("(none)", Resolved("#", "servers"));
@@ -137,7 +138,7 @@ TEST_F(NamesDirectoryTest, StaticNamesFileListsServersElsewhere) {
 TEST_F(NamesDirectoryTest, UnwritableDirectoryFailsPublish) {
   std::string blocker = dir_.Join("file");
   WriteFile(blocker, "not a directory");
-  setenv("ORNA_NAMES_DIR", (blocker + "/names").c_str(), 1);
+  SetTestVariable("ORNA_NAMES_DIR", (blocker + "/names").c_str());
   EXPECT_FALSE(OrnaPublishServer("CTX", "SRV", "tcp://127.0.0.1:47006"));
 }
 

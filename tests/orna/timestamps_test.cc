@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orna/orna_api.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -20,12 +21,12 @@ class TimestampsTest : public ::testing::Test {
     const char* tz = getenv("TZ");
     hadTz_ = tz != nullptr;
     if (hadTz_) oldTz_ = tz;
-    setenv("TZ", "UTC", 1);
+    SetTestVariable("TZ", "UTC");
     tzset();
   }
   void TearDown() override {
-    if (hadTz_) setenv("TZ", oldTz_.c_str(), 1);
-    else unsetenv("TZ");
+    if (hadTz_) SetTestVariable("TZ", oldTz_.c_str());
+    else UnsetTestVariable("TZ");
     tzset();
   }
   bool hadTz_ = false;

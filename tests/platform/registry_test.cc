@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/fakes/fake_executable_dir.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -31,9 +32,9 @@ class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = dir_.File("registry");
-    setenv("HVX_REGISTRY_DIR", root_.c_str(), 1);
+    SetTestVariable("HVX_REGISTRY_DIR", root_.c_str());
   }
-  void TearDown() override { unsetenv("HVX_REGISTRY_DIR"); }
+  void TearDown() override { UnsetTestVariable("HVX_REGISTRY_DIR"); }
 
   FakeExecutableDir dir_;
   std::string root_;
@@ -93,7 +94,7 @@ TEST_F(RegistryTest, ExistingOtherKeyOpens) {
 TEST_F(RegistryTest, UnwritableRootIsAccessDeniedUntilItCanBeMade) {
   ASSERT_TRUE(dir_.Write("blocker", "file"));
   std::string root = dir_.File("blocker") + "/registry";
-  setenv("HVX_REGISTRY_DIR", root.c_str(), 1);
+  SetTestVariable("HVX_REGISTRY_DIR", root.c_str());
   SysRegistryKey* key = nullptr;
   EXPECT_EQ(kSysRegAccessDenied, SysRegOpenKeyForSetValue(kSysRegEnvironmentKey, &key));
   EXPECT_EQ(nullptr, key);

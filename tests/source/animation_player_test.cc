@@ -5,8 +5,8 @@
 #include "source/animation_player.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include <chrono>
 #include <cstring>
@@ -331,7 +331,9 @@ TEST_F(AnimationPlayerTest, StopRightAfterStartLeavesNoThreadBehind) {
 
 TEST_F(AnimationPlayerTest, FrameLargerThanASlotIsRefusedWithoutWriting) {
   ASSERT_TRUE(dir_.Write("big.imm", std::string("\x01\x10\x08\x00\x00\x06\x08\x00", 8)));
-  ASSERT_EQ(0, truncate(dir_.File("big.imm").c_str(), 6293008));  // 4097 x 1536, one frame
+  std::error_code error;
+  std::filesystem::resize_file(dir_.File("big.imm"), 6293008, error);  // 4097 x 1536, one frame
+  ASSERT_FALSE(error) << error.message();
   EXPECT_FALSE(Play("big.imm", "0"));
   EXPECT_EQ(kHardwareErrorFrameTooLarge, player_.GetErrorCode());
   EXPECT_STREQ("Initialize: Malformed imm animation file (frame too large for the frame buffer).",
@@ -369,8 +371,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LoadFailureCase>& info) { return info.param.name; });
 
 TEST_F(AnimationPlayerTest, NameWithSubdirectoriesIsFoundBelowTheExecutable) {
-  ASSERT_EQ(0, mkdir(dir_.File("sub").c_str(), 0700));
-  ASSERT_EQ(0, mkdir(dir_.File("sub/dir").c_str(), 0700));
+  ASSERT_TRUE(std::filesystem::create_directories(dir_.File("sub/dir")));
   ASSERT_TRUE(WriteCounterAnimation(dir_, "sub/dir/a.imm", 4, 2, 2));
   EXPECT_TRUE(Play("sub/dir/a.imm", "0"));
   EXPECT_TRUE(WaitForFrames(1));

@@ -1,33 +1,41 @@
 #include "tests/support/temp_dir.h"
 
-#include <ftw.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <vector>
 
-namespace {
+namespace fs = std::filesystem;
 
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  remove(path);
-  return 0;
+std::string MakeTestDirectory(const std::string& prefix) {
+  std::error_code error;
+  const char* tmpdir = getenv("TMPDIR");
+  fs::path base = tmpdir != nullptr && *tmpdir != '\0' ? fs::path(tmpdir) : fs::temp_directory_path(error);
+  if (error) return "";
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = prefix + "-";
+    for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    fs::path path = base / name;
+    // create_directory answers false for a folder that was there already.
+    if (fs::create_directory(path, error)) {
+      fs::permissions(path, fs::perms::owner_all, error);
+      return path.string();
+    }
+    if (error) return "";
+  }
+  return "";
 }
 
-}  // namespace
-
-TempDir::TempDir() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/hvx-test-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-}
+TempDir::TempDir() : path_(MakeTestDirectory("hvx-test")) {}
 
 TempDir::~TempDir() {
-  if (!path_.empty()) nftw(path_.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+  std::error_code error;
+  if (!path_.empty()) fs::remove_all(path_, error);
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -44,6 +52,6 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
 }

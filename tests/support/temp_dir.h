@@ -21,6 +21,11 @@ class TempDir final {
   std::string path_;
 };
 
+// Makes a new folder PREFIX-<random> under $TMPDIR (or the system's temporary folder),
+// private to the user where the platform has modes; its path, or empty when none could
+// be made.
+std::string MakeTestDirectory(const std::string& prefix);
+
 // Whole content of a file; empty when it can't be read.
 std::string ReadWholeFile(const std::string& path);
 // Writes CONTENT as the whole file; false when it can't.

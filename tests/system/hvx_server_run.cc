@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "orna/names.h"
+#include "orna/orna_api.h"
 #include "tests/support/sanitizer_report.h"
 
 namespace {
@@ -73,20 +74,34 @@ bool HvxServerRun::WriteAnimation(const std::string& bytes) {
 }
 
 std::vector<std::pair<std::string, std::string>> HvxServerRun::Environment() const {
-  return {{"ORNA_NAMES_DIR", dir_.Join("names")},
-          {"ORNA_BASE_PORT", std::to_string(basePort_)},
-          {"ORNA_BIND_ADDRESS", "127.0.0.1"},
-          {"HVX_REGISTRY_DIR", dir_.Join("registry")}};
+  std::vector<std::pair<std::string, std::string>> environment = {
+      {"ORNA_NAMES_DIR", dir_.Join("names")},
+      {"ORNA_BASE_PORT", std::to_string(basePort_)},
+      {"ORNA_BIND_ADDRESS", "127.0.0.1"},
+      {"HVX_REGISTRY_DIR", dir_.Join("registry")}};
+  if (!windowsExe_.empty()) environment.emplace_back("ORNA_NAMES_FILE", dir_.Join("names.txt"));
+  return environment;
+}
+
+bool HvxServerRun::UseWindowsServer(const std::string& exe) {
+  windowsExe_ = exe;
+  const std::string names = dir_.Join("names.txt");
+  setenv("ORNA_NAMES_FILE", names.c_str(), 1);
+  return WriteWholeFile(names, ServerAddress() + " tcp://127.0.0.1:" +
+                                   std::to_string(basePort_ + kPortOffset) + "\n");
 }
 
 bool HvxServerRun::Start(const std::vector<std::string>& args) {
   std::error_code error;
-  std::string copy = dir_.Join("hvxserver");
-  std::filesystem::copy_file(HVXSERVER_PATH, copy, std::filesystem::copy_options::overwrite_existing, error);
+  const bool windows = !windowsExe_.empty();
+  std::string copy = dir_.Join(windows ? "hvxserver.exe" : "hvxserver");
+  std::filesystem::copy_file(windows ? windowsExe_.c_str() : HVXSERVER_PATH, copy,
+                             std::filesystem::copy_options::overwrite_existing, error);
   if (error) return false;
   ChildOptions options;
-  options.program = copy;
-  options.args = args;
+  options.program = windows ? "/usr/bin/wine" : copy;
+  if (windows) options.args.push_back(copy);
+  options.args.insert(options.args.end(), args.begin(), args.end());
   options.environment = Environment();
   options.environment.insert(options.environment.end(), serverEnvironment_.begin(),
                              serverEnvironment_.end());
@@ -101,11 +116,22 @@ bool HvxServerRun::WaitServing(int timeoutMs) {
   std::string context, server, endpoint;
   OrnaParseAddress(ServerAddress().c_str(), &context, &server, nullptr);
   while (process_ != nullptr && process_->Running()) {
-    if (OrnaResolveServer(context, server, &endpoint)) return true;
+    if (windowsExe_.empty() ? OrnaResolveServer(context, server, &endpoint) : Answering())
+      return true;
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+bool HvxServerRun::Answering() const {
+  int32_t status = 0;  // Status as its code
+  DataObject output{};
+  output.count = 1;
+  output.format = ORNA_FMT_INT32;
+  output.data = &status;
+  return ExecLinkEx(Address("Server").c_str(), "Status", &output, nullptr, ORNA_ACCESS_READ,
+                    500) == 0;
 }
 
 bool HvxServerRun::WaitExit(int timeoutMs, int* status) {

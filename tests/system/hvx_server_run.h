@@ -40,13 +40,18 @@ class HvxServerRun final {
   bool WriteSettings();
   bool WriteAnimation(const std::string& bytes);
 
+  // Runs EXE, the Windows build of the server, under Wine instead of the Linux one. That
+  // server registers in its own (Windows) names folder, so this run's clients find it
+  // through a names file (ORNA_NAMES_FILE) instead. Call before Start.
+  bool UseWindowsServer(const std::string& exe);
   // Adds a variable to the server's own environment (not to Environment()).
   void AddServerEnvironment(const std::string& name, const std::string& value) {
     serverEnvironment_.emplace_back(name, value);
   }
   // Starts the server with ARGS. Settings and animation must be written first.
   bool Start(const std::vector<std::string>& args = {});
-  // Waits until the server's names entry resolves; false when it ended or timed out.
+  // Waits until the server's names entry resolves (the Windows server: until it answers
+  // a call); false when it ended or timed out.
   bool WaitServing(int timeoutMs);
   bool WaitExit(int timeoutMs, int* status);
   bool Signal(int signal);
@@ -70,5 +75,9 @@ class HvxServerRun final {
   std::vector<SettingsEntry> settings_;
   int basePort_ = 0;
   std::vector<std::pair<std::string, std::string>> serverEnvironment_;
+  std::string windowsExe_;
+
+  // The server answers a read of its status.
+  bool Answering() const;
   std::unique_ptr<ChildProcess> process_;
 };

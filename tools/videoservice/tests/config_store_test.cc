@@ -1,11 +1,10 @@
 // The video service's look-up of settings files and quiet marks by server ID.
 
 #include "tools/videoservice/config_store.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,9 +15,8 @@ namespace {
 class ConfigStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "videoservice-XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    dir_ = pattern;
+    dir_ = MakeTestDirectory("videoservice");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 

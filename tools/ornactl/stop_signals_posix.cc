@@ -1,3 +1,4 @@
+// POSIX: signal handlers set the flag.
 #include "tools/ornactl/stop_signals.h"
 
 #include <signal.h>
