@@ -16,7 +16,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== making the Wine prefix $WINEPREFIX =="
   wineboot -i
 fi
-wineserver -p 2>/dev/null || true  # one may run already
+# A server still running from wineboot (or an earlier command) would end in the middle
+# of the run and take the test programs with it: end it, then start one that stays.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit 0 || true  # the first start after the server's is the slow one
 
