@@ -8,9 +8,10 @@
 // (default /var/lib/hvx/registry): the key HKEY_LOCAL_MACHINE\A\B is the folder
 // HKEY_LOCAL_MACHINE/A/B, a value is a file of the value's name holding the data
 // bytes, replaced whole (temporary file, then rename). As on every Windows machine the
-// environment key kSysRegEnvironmentKey always exists: opening it creates its folders
-// when they are missing. Names are compared as the file system compares them (exactly;
-// on Windows without regard to case). Both builds refuse the same names.
+// environment key kSysRegEnvironmentKey always exists there: opening it creates its
+// folders when they are missing (Windows only opens keys, never creates them). Names
+// are compared as the file system compares them (exactly; on Windows without regard to
+// case). Both builds refuse the same names (registry_names.h).
 //
 // Threading: any thread. A key handle is used by one thread at a time and closed once.
 #pragma once

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/registry.h"
+#include "platform/registry_names.h"
 #include "platform/sys_posix.h"
 
 struct SysRegistryKey {
@@ -24,7 +25,6 @@ namespace {
 constexpr char kDefaultRoot[] = "/var/lib/hvx/registry";
 constexpr char kMachineFolder[] = "HKEY_LOCAL_MACHINE";
 constexpr size_t kPathLimit = 4096;
-constexpr size_t kValueNameLimit = 255;
 
 std::atomic<uint32_t> gTemporaryCounter{0};  // makes temporary names unique in the process
 
@@ -50,31 +50,17 @@ const char* RegistryRoot() {
   return (root != nullptr && root[0] != '\0') ? root : kDefaultRoot;
 }
 
-// A name that can be one folder or file: not empty, not "." or "..", no '/'.
-bool IsPlainName(const char* name, size_t length) {
-  if (length == 0) return false;
-  if (length == 1 && name[0] == '.') return false;
-  if (length == 2 && name[0] == '.' && name[1] == '.') return false;
-  return memchr(name, '/', length) == nullptr;
-}
-
-// Appends "/" and the parts of subKey (separated by backslashes) to path. False when a
-// part is not a plain name or the result does not fit.
+// Appends "/" and subKey, its backslashes made folder separators, to path. False when
+// a part of subKey is not a plain name or the result does not fit.
 bool AppendKeyPath(char* path, size_t size, const char* subKey) {
+  if (!RegistryIsPlainKeyPath(subKey)) return false;
   size_t used = strlen(path);
-  const char* part = subKey;
-  for (;;) {
-    const char* end = strchr(part, '\\');
-    size_t length = end != nullptr ? size_t(end - part) : strlen(part);
-    if (!IsPlainName(part, length)) return false;
-    if (used + 1 + length + 1 > size) return false;
-    path[used++] = '/';
-    memcpy(path + used, part, length);
-    used += length;
-    path[used] = '\0';
-    if (end == nullptr) return true;
-    part = end + 1;
-  }
+  size_t length = strlen(subKey);
+  if (used + 1 + length + 1 > size) return false;
+  path[used++] = '/';
+  for (size_t i = 0; i < length; ++i) path[used++] = subKey[i] == '\\' ? '/' : subKey[i];
+  path[used] = '\0';
+  return true;
 }
 
 // Creates every missing folder of path. 0 or a Windows code.
@@ -132,8 +118,7 @@ int32_t SysRegSetStringValue(SysRegistryKey* key, const char* valueName, const v
                              uint32_t size) {
   if (key == nullptr) return kSysRegInvalidHandle;
   if (valueName == nullptr) return kSysRegInvalidParameter;
-  size_t length = strnlen(valueName, kValueNameLimit + 1);
-  if (length > kValueNameLimit || !IsPlainName(valueName, length)) return kSysRegInvalidParameter;
+  if (!RegistryIsValueName(valueName)) return kSysRegInvalidParameter;
   if (data == nullptr && size > 0) return kSysRegInvalidParameter;
 
   // The temporary file is made with O_EXCL, so even a value that happens to carry the
