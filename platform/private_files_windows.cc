@@ -12,6 +12,7 @@
 
 #include "platform/private_files.h"
 #include "platform/processes.h"
+#include "platform/write_all_windows.h"
 
 namespace {
 
@@ -135,17 +136,6 @@ bool MakePrivateDescriptor(bool folder, PrivateDescriptor* made) {
          SetSecurityDescriptorControl(&made->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
-bool WriteAll(HANDLE file, const char* data, size_t size) {
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string SysUserRuntimeFolder(const char* name) {
@@ -214,7 +204,7 @@ bool SysWritePrivateFile(const char* path, const void* data, size_t size) {
   HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, &security, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool written = WriteAll(file, static_cast<const char*>(data), size);
+  bool written = WindowsWriteAll(file, static_cast<const char*>(data), size);
   if (!CloseHandle(file)) written = false;
   if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;

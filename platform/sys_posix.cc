@@ -15,9 +15,9 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/module_file_name_override.h"
 #include "platform/sys.h"
 #include "platform/sys_posix.h"
-#include "platform/sys_testing.h"
 
 struct SysSemaphore {
   std::mutex mutex;
@@ -33,10 +33,6 @@ struct SysThread {
 const char kSysPathSeparator = '/';
 
 namespace {
-
-// Set only by tests (sys_testing.h), before any other thread runs.
-bool gModuleFileNameOverridden = false;
-char gModuleFileNameOverride[4096];
 
 bool CopyContents(int from, int to) {
   char buffer[65536];
@@ -67,13 +63,6 @@ bool SysWriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-void SysSetModuleFileNameForTesting(const char* path) {
-  gModuleFileNameOverridden = path != nullptr;
-  if (path != nullptr) {
-    snprintf(gModuleFileNameOverride, sizeof gModuleFileNameOverride, "%s", path);
-  }
-}
-
 void SysSleep(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -95,12 +84,8 @@ bool SysLocalTime(time_t time, struct tm* result) {
 bool SysGetModuleFileName(char* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';
-  if (gModuleFileNameOverridden) {
-    size_t length = strlen(gModuleFileNameOverride);
-    if (length >= size) return false;
-    memcpy(buffer, gModuleFileNameOverride, length + 1);
-    return true;
-  }
+  bool copied = false;
+  if (ModuleFileNameOverridden(buffer, size, &copied)) return copied;
   // readlink doesn't terminate the text and silently truncates; a result that fills
   // the whole buffer may have been cut and is refused.
   ssize_t length = readlink("/proc/self/exe", buffer, size);

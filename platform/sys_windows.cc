@@ -11,8 +11,9 @@
 #include <ctime>
 #include <new>
 
+#include "platform/module_file_name_override.h"
 #include "platform/sys.h"
-#include "platform/sys_testing.h"
+#include "platform/write_all_windows.h"
 
 struct SysSemaphore {
   HANDLE handle;
@@ -33,36 +34,13 @@ namespace {
 // 1970.
 constexpr unsigned long long kUnixEpochInFileTime = 116444736000000000ULL;
 
-// Set only by tests (sys_testing.h), before any other thread runs.
-bool gModuleFileNameOverridden = false;
-char gModuleFileNameOverride[4096];
-
 unsigned __stdcall RunThread(void* started) {
   SysThread* thread = static_cast<SysThread*>(started);
   thread->function(thread->parameter);
   return 0;
 }
 
-// Writes all size bytes to the open file, going on after partial writes.
-bool WriteAll(HANDLE file, const char* data, size_t size) {
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
-}
-
 }  // namespace
-
-void SysSetModuleFileNameForTesting(const char* path) {
-  gModuleFileNameOverridden = path != nullptr;
-  if (path != nullptr) {
-    snprintf(gModuleFileNameOverride, sizeof gModuleFileNameOverride, "%s", path);
-  }
-}
 
 void SysSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
@@ -86,12 +64,8 @@ bool SysLocalTime(time_t time, struct tm* result) {
 bool SysGetModuleFileName(char* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';
-  if (gModuleFileNameOverridden) {
-    size_t length = strlen(gModuleFileNameOverride);
-    if (length >= size) return false;
-    memcpy(buffer, gModuleFileNameOverride, length + 1);
-    return true;
-  }
+  bool copied = false;
+  if (ModuleFileNameOverridden(buffer, size, &copied)) return copied;
   DWORD room = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
   // A name that doesn't fit comes back cut, with its length equal to the room; such a
   // name is refused rather than used.
@@ -135,7 +109,7 @@ bool SysAppendToFile(const char* path, const void* data, size_t size) {
                             nullptr);
   bool written = false;
   if (file != INVALID_HANDLE_VALUE) {
-    written = WriteAll(file, translated, length);
+    written = WindowsWriteAll(file, translated, length);
     if (!CloseHandle(file)) written = false;
   }
   delete[] translated;
