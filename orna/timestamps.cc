@@ -5,12 +5,15 @@
 #include <initializer_list>
 
 #include "orna/orna_api.h"
+#include "platform/sys.h"
 
+// Seconds since 1970 with millisecond steps: the wall clock, as the server's other
+// time stamps read it.
 double makeDataTimeStamp(void) {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  long long ms = (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
-  return (double)ms / 1000.0;
+  int64_t seconds = 0;
+  int32_t milliseconds = 0;
+  SysTimeNow(&seconds, &milliseconds);
+  return (double)(seconds * 1000 + milliseconds) / 1000.0;
 }
 
 namespace {
