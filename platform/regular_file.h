@@ -10,8 +10,9 @@
 #include <cstdio>
 
 // The file at PATH opened for reading in binary mode; null when it can't be opened or
-// is not a regular file.
-FILE* OpenRegularFileForReading(const char* path);
+// is not a regular file. With MISSING given, *missing tells whether the null answer
+// means that nothing is at PATH.
+FILE* OpenRegularFileForReading(const char* path, bool* missing = nullptr);
 
 // The size in bytes of an open file, also beyond 2 GiB on every platform (a long or an
 // off_t may be 32 bits wide); the file's position is left alone. False when the system

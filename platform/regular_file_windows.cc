@@ -5,9 +5,15 @@
 
 #include <sys/stat.h>
 
-FILE* OpenRegularFileForReading(const char* path) {
+#include <cerrno>
+
+FILE* OpenRegularFileForReading(const char* path, bool* missing) {
+  if (missing != nullptr) *missing = false;
   FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
+  if (file == nullptr) {
+    if (missing != nullptr) *missing = errno == ENOENT;
+    return nullptr;
+  }
   struct _stat64 info;
   if (_fstat64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
     std::fclose(file);

@@ -1,10 +1,9 @@
 #include "tools/videoservice/config_store.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
+
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -13,12 +12,10 @@ enum class FileState { kMissing, kRead, kTooLarge, kUnreadable };
 // Reads the whole file at path into buffer, refusing one larger than capacity.
 FileState ReadBounded(const std::string& path, char* buffer, int32_t capacity, int32_t* size) {
   *size = 0;
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) return errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
-  if (!S_ISREG(info.st_mode)) return FileState::kUnreadable;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return FileState::kUnreadable;
-  // One byte more than fits tells a file that grew since stat from one that fits.
+  bool missing = false;
+  FILE* file = OpenRegularFileForReading(path.c_str(), &missing);
+  if (file == nullptr) return missing ? FileState::kMissing : FileState::kUnreadable;
+  // One byte more than fits tells a file that is too large from one that fits.
   size_t got = capacity > 0 ? fread(buffer, 1, size_t(capacity), file) : 0;
   bool more = fgetc(file) != EOF;
   bool failed = ferror(file) != 0;
