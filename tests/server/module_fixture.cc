@@ -11,16 +11,21 @@
 #include "server/equipment_module.h"
 #include "server/module_testing.h"
 #include "source/frame_slot_pins.h"
+#include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 
 namespace {
 
 FakeExecutableDir* gDir = nullptr;
 
-class ModuleEnvironment : public ::testing::Environment {
+// The threadsafe death tests' children are new processes of this binary: through
+// ExecutableDirEnvironment they use the parent's directory instead of making (and
+// leaving behind) one of their own.
+class ModuleEnvironment : public ExecutableDirEnvironment {
  public:
+  ModuleEnvironment() : ExecutableDirEnvironment(&gDir) {}
   void SetUp() override {
-    gDir = new FakeExecutableDir;
+    ExecutableDirEnvironment::SetUp();
     // AppSettings learnt the executable's directory when it was constructed, before
     // the directory above existed: construct it again now.
     AppSettings.~CIniExWrap();
@@ -29,8 +34,7 @@ class ModuleEnvironment : public ::testing::Environment {
   }
   void TearDown() override {
     AppSettings.Reset();
-    delete gDir;
-    gDir = nullptr;
+    ExecutableDirEnvironment::TearDown();
   }
 };
 
