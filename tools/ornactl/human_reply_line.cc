@@ -105,10 +105,13 @@ std::string HumanValue(const ReplyData& r) {
 
 std::string HumanReplyLine(const ReplyData& r) {
   std::string line = "result " + std::to_string(r.result) + ":";
+  // Appended piece by piece: GCC 12 at -O3 wrongly warns (-Wrestrict) about
+  // " " + std::string.
+  line += ' ';
   if (r.result != 0) {
-    line += " " + (r.text.empty() ? std::string("(no text)") : BareOrQuoted(r.text));
+    line += r.text.empty() ? std::string("(no text)") : BareOrQuoted(r.text);
   } else {
-    line += " " + HumanValue(r);
+    line += HumanValue(r);
     if (!r.text.empty()) line += " -- " + BareOrQuoted(r.text);
   }
   if (r.isDelivery) line += " (delivery " + std::to_string(r.sequence) + ")";

@@ -43,7 +43,11 @@ int HexDigit(char c) {
 bool EncodeValue(short format, std::string_view text, EncodedValue* value, std::string* error) {
   value->bytes.clear();
   value->count = 0;
-  const std::string quoted = "\"" + std::string(text) + "\"";
+  // Built piece by piece: GCC 12 at -O3 wrongly warns (-Wrestrict) about
+  // "\"" + std::string.
+  std::string quoted(1, '"');
+  quoted += text;
+  quoted += '"';
   switch (format) {
     case ORNA_FMT_INT32: {
       int32_t number = 0;
