@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages for HVX's Windows build (mingw-w64, Wine) and
 # builds the libraries its programs link, libzmq, TinyXML, GoogleTest, CLI11,
-# zlib, libpng and libtiff, as static Windows libraries from Debian's own
+# nlohmann-json, zlib, libpng and libtiff, as static Windows libraries (headers
+# only for CLI11 and nlohmann-json) from Debian's own
 # sources (Debian's patches applied) into a cache folder that
 # cmake/mingw-w64-x86_64.cmake reads:
 #   ${HVX_WIN_DEPS:-~/.cache/hvx-win-deps}/{include,lib,lib/pkgconfig,lib/cmake}
@@ -54,7 +55,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Source packages built here; apt-get source needs their names.
-sources=(zeromq3 tinyxml cli11 zlib libpng1.6 tiff)
+sources=(zeromq3 tinyxml cli11 nlohmann-json3 zlib libpng1.6 tiff)
 # The versions of source package $1 that apt knows, newest first.
 source_versions() {
   local v i out=()
@@ -91,6 +92,7 @@ fi
 zmq_version="$(newest zeromq3)"
 tinyxml_version="$(newest tinyxml)"
 cli11_version="$(newest cli11)"
+json_version="$(newest nlohmann-json3)"
 zlib_version="$(newest zlib)"
 png_version="$(newest libpng1.6)"
 tiff_version="$(newest tiff)"
@@ -111,6 +113,7 @@ stamp() {
 
 if fresh zeromq3 "$zmq_version" && fresh tinyxml "$tinyxml_version" &&
    fresh googletest "$gtest_version" && fresh cli11 "$cli11_version" &&
+   fresh nlohmann-json3 "$json_version" &&
    fresh zlib "$zlib_version" && fresh libpng1.6 "$png_version" &&
    fresh tiff "$tiff_version"; then
   exit 0
@@ -236,6 +239,16 @@ if ! fresh cli11 "$cli11_version"; then
     -DCLI11_BUILD_DOCS=OFF -DCLI11_INSTALL=ON
   sed -i "s|^prefix=$prefix\$|prefix=\${pcfiledir}/../..|" "$prefix/lib/pkgconfig/CLI11.pc"
   stamp cli11 "$cli11_version"
+fi
+
+if ! fresh nlohmann-json3 "$json_version"; then
+  echo "windows-deps: installing nlohmann-json $json_version" >&2
+  fetch nlohmann-json3
+  # Headers only; the install adds the config for find_package(nlohmann_json
+  # CONFIG), under lib/ like the other libraries'.
+  cmake_build "$src" "$work/json-build" -DCMAKE_INSTALL_DATADIR=lib \
+    -DJSON_BuildTests=OFF -DJSON_Install=ON
+  stamp nlohmann-json3 "$json_version"
 fi
 
 if ! fresh zlib "$zlib_version"; then

@@ -1,126 +1,79 @@
 #include "tools/hvxview/status_json.h"
 
-#include "tools/ornactl/json_writer.h"
+#include "tools/common/json_text.h"
 
 namespace {
 
-void WriteFrame(const ViewFrame& frame, ornactl::JsonWriter* json) {
+using tools_json::Json;
+using tools_json::JsonNumber;
+using tools_json::JsonText;
+
+Json FrameObject(const ViewFrame& frame) {
   const ornactl::FrameHeader& h = frame.header;
-  json->BeginObject();
-  json->Key("sequence");
-  json->UInt(frame.sequence);
-  json->Key("magic");
-  json->String(h.magic);
-  json->Key("sourceId");
-  json->Int(h.sourceId);
-  json->Key("sourceName");
-  json->String(h.sourceName);
-  json->Key("width");
-  json->Int(h.width);
-  json->Key("height");
-  json->Int(h.height);
-  json->Key("bytesPerPixel");
-  json->Int(h.bytesPerPixel);
-  json->Key("effectiveBitsPerPixel");
-  json->Int(h.effectiveBitsPerPixel);
-  json->Key("frameNumber");
-  json->UInt(h.frameNumber);
-  json->Key("passNumber");
-  json->UInt(h.passNumber);
-  json->Key("frameLength");
-  json->UInt(h.frameLength);
-  json->Key("totalLength");
-  json->UInt(h.totalLength);
-  json->Key("timeSeconds");
-  json->UInt(h.timeSeconds);
-  json->Key("timeMicroseconds");
-  json->UInt(h.timeMicroseconds);
-  json->Key("receivedAt");
-  json->Double(frame.receivedAt);
-  json->Key("latencyMs");
-  json->Double(frame.latencyMs);
-  json->EndObject();
+  Json o = Json::object();
+  o["sequence"] = frame.sequence;
+  o["magic"] = JsonText(h.magic);
+  o["sourceId"] = h.sourceId;
+  o["sourceName"] = JsonText(h.sourceName);
+  o["width"] = h.width;
+  o["height"] = h.height;
+  o["bytesPerPixel"] = h.bytesPerPixel;
+  o["effectiveBitsPerPixel"] = h.effectiveBitsPerPixel;
+  o["frameNumber"] = h.frameNumber;
+  o["passNumber"] = h.passNumber;
+  o["frameLength"] = h.frameLength;
+  o["totalLength"] = h.totalLength;
+  o["timeSeconds"] = h.timeSeconds;
+  o["timeMicroseconds"] = h.timeMicroseconds;
+  o["receivedAt"] = JsonNumber(frame.receivedAt);
+  o["latencyMs"] = JsonNumber(frame.latencyMs);
+  return o;
 }
 
 }  // namespace
 
-std::string FrameJson(const ViewFrame& frame) {
-  ornactl::JsonWriter json;
-  WriteFrame(frame, &json);
-  return json.text();
-}
+std::string FrameJson(const ViewFrame& frame) { return tools_json::JsonLine(FrameObject(frame)); }
 
 std::string StatusJson(const ViewerState& state) {
-  ornactl::JsonWriter json;
-  json.BeginObject();
-  json.Key("server");
-  json.String(state.server);
-  json.Key("controlAllowed");
-  json.Bool(state.controlAllowed);
-  json.Key("subscribed");
-  json.Bool(state.subscribed);
+  Json o = Json::object();
+  o["server"] = JsonText(state.server);
+  o["controlAllowed"] = state.controlAllowed;
+  o["subscribed"] = state.subscribed;
 
   const ServerStatusSnapshot& s = state.status;
-  json.Key("reachable");
-  json.Bool(s.reachable);
-  json.Key("serverStatus");
-  json.String(s.serverStatus);
-  json.Key("sourceName");
-  json.String(s.sourceName);
-  json.Key("sourceStatus");
-  json.Int(s.sourceStatus);
-  json.Key("sourceFrameRate");
-  json.Float(s.sourceFrameRate);
-  json.Key("statusError");
-  json.String(s.error);
+  o["reachable"] = s.reachable;
+  o["serverStatus"] = JsonText(s.serverStatus);
+  o["sourceName"] = JsonText(s.sourceName);
+  o["sourceStatus"] = s.sourceStatus;
+  o["sourceFrameRate"] = JsonNumber(s.sourceFrameRate);
+  o["statusError"] = JsonText(s.error);
 
   const FeedStats& f = state.feed;
-  json.Key("received");
-  json.UInt(f.received);
-  json.Key("missed");
-  json.UInt(f.missed);
-  json.Key("badFrames");
-  json.UInt(state.badFrames);
-  json.Key("frameRate");
-  json.Double(f.frameRate);
-  json.Key("latencyMs");
-  json.Double(f.lastLatencyMs);
-  json.Key("history");
-  json.BeginArray();
+  o["received"] = f.received;
+  o["missed"] = f.missed;
+  o["badFrames"] = state.badFrames;
+  o["frameRate"] = JsonNumber(f.frameRate);
+  o["latencyMs"] = JsonNumber(f.lastLatencyMs);
+  Json history = Json::array();
   for (const FeedSecond& second : f.history) {
-    json.BeginObject();
-    json.Key("second");
-    json.Int(second.second);
-    json.Key("frames");
-    json.UInt(second.frames);
-    json.Key("latencyMs");
-    json.Double(second.frames > 0 ? second.latencySumMs / second.frames : 0.0);
-    json.EndObject();
+    Json entry = Json::object();
+    entry["second"] = second.second;
+    entry["frames"] = second.frames;
+    entry["latencyMs"] = JsonNumber(second.frames > 0 ? second.latencySumMs / second.frames : 0.0);
+    history.push_back(std::move(entry));
   }
-  json.EndArray();
+  o["history"] = std::move(history);
+  o["frame"] = state.latest != nullptr ? FrameObject(*state.latest) : Json(nullptr);
 
-  json.Key("frame");
-  if (state.latest != nullptr) {
-    WriteFrame(*state.latest, &json);
-  } else {
-    json.Null();
-  }
-
-  json.Key("encodeFailures");
-  json.UInt(state.encodeFailures);
-  json.Key("streams");
-  json.BeginArray();
+  o["encodeFailures"] = state.encodeFailures;
+  Json streams = Json::array();
   for (const StreamReaderStats& reader : state.streams) {
-    json.BeginObject();
-    json.Key("id");
-    json.Int(reader.id);
-    json.Key("sent");
-    json.UInt(reader.sent);
-    json.Key("skipped");
-    json.UInt(reader.skipped);
-    json.EndObject();
+    Json entry = Json::object();
+    entry["id"] = reader.id;
+    entry["sent"] = reader.sent;
+    entry["skipped"] = reader.skipped;
+    streams.push_back(std::move(entry));
   }
-  json.EndArray();
-  json.EndObject();
-  return json.text();
+  o["streams"] = std::move(streams);
+  return tools_json::JsonLine(o);
 }

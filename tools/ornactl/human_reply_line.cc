@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "orna/orna_api.h"
+#include "tools/common/json_text.h"
 #include "tools/ornactl/crc32.h"
 #include "tools/ornactl/frame_header_view.h"
-#include "tools/ornactl/json_writer.h"
 #include "tools/ornactl/reply_line.h"
 
 namespace ornactl {
@@ -20,15 +20,14 @@ std::string HumanNumber(double number, short format) {
   if (std::isnan(number)) return "nan";
   if (std::isinf(number)) return number > 0 ? "inf" : "-inf";
   // A float widened to double is exact, so narrowing it back loses nothing.
-  if (format == ORNA_FMT_FLOAT) return JsonNumber(static_cast<float>(number));
-  return JsonNumber(number);
+  if (format == ORNA_FMT_FLOAT) {
+    return tools_json::JsonLine(tools_json::JsonNumber(static_cast<float>(number)));
+  }
+  return tools_json::JsonLine(tools_json::JsonNumber(number));
 }
 
-std::string Quoted(std::string_view text) {
-  std::string out;
-  AppendJsonString(text, &out);
-  return out;
-}
+using tools_json::BareOrQuoted;
+using tools_json::Quoted;
 
 std::string HumanHeader(const FrameHeader& h) {
   char line[256];

@@ -1,131 +1,105 @@
 #include <algorithm>
 
 #include "orna/orna_api.h"
+#include "tools/common/json_text.h"
 #include "tools/ornactl/crc32.h"
 #include "tools/ornactl/frame_header_view.h"
-#include "tools/ornactl/json_writer.h"
 #include "tools/ornactl/reply_line.h"
 
 namespace ornactl {
 namespace {
 
+using tools_json::Json;
+using tools_json::JsonNumber;
+using tools_json::JsonText;
+
 constexpr size_t kHexShown = 64;  // raw bytes given as hex, at most
 
-void JsonNumberAt(const ReplyData& r, size_t i, JsonWriter* w) {
+Json NumberAtAsJson(const ReplyData& r, size_t i) {
   const double number = NumberAt(r, i);
-  if (r.format == ORNA_FMT_INT32) w->Int(static_cast<int32_t>(number));
-  else if (r.format == ORNA_FMT_FLOAT) w->Float(static_cast<float>(number));
-  else w->Double(number);
+  if (r.format == ORNA_FMT_INT32) return Json(static_cast<int32_t>(number));
+  if (r.format == ORNA_FMT_FLOAT) return JsonNumber(static_cast<float>(number));
+  return JsonNumber(number);
 }
 
-void JsonHeaderFields(const FrameHeader& h, JsonWriter* w) {
-  w->Key("magic"); w->String(h.magic);
-  w->Key("sourceId"); w->Int(h.sourceId);
-  w->Key("totalLength"); w->UInt(h.totalLength);
-  w->Key("timeSeconds"); w->UInt(h.timeSeconds);
-  w->Key("timeMicroseconds"); w->UInt(h.timeMicroseconds);
-  w->Key("sourceName"); w->String(h.sourceName);
-  w->Key("width"); w->Int(h.width);
-  w->Key("height"); w->Int(h.height);
-  w->Key("bytesPerPixel"); w->Int(h.bytesPerPixel);
-  w->Key("effectiveBitsPerPixel"); w->Int(h.effectiveBitsPerPixel);
-  w->Key("frameNumber"); w->UInt(h.frameNumber);
-  w->Key("passNumber"); w->UInt(h.passNumber);
-  w->Key("frameLength"); w->UInt(h.frameLength);
+void AddHeaderFields(const FrameHeader& h, Json* out) {
+  Json& o = *out;
+  o["magic"] = JsonText(h.magic);
+  o["sourceId"] = h.sourceId;
+  o["totalLength"] = h.totalLength;
+  o["timeSeconds"] = h.timeSeconds;
+  o["timeMicroseconds"] = h.timeMicroseconds;
+  o["sourceName"] = JsonText(h.sourceName);
+  o["width"] = h.width;
+  o["height"] = h.height;
+  o["bytesPerPixel"] = h.bytesPerPixel;
+  o["effectiveBitsPerPixel"] = h.effectiveBitsPerPixel;
+  o["frameNumber"] = h.frameNumber;
+  o["passNumber"] = h.passNumber;
+  o["frameLength"] = h.frameLength;
 }
 
-void JsonRawBytes(const uint8_t* bytes, size_t size, JsonWriter* w) {
-  w->BeginObject();
-  w->Key("bytes"); w->UInt(size);
-  w->Key("hex"); w->String(size > 0 ? HexOf(bytes, std::min(size, kHexShown)) : "");
-  w->EndObject();
+Json RawBytes(const uint8_t* bytes, size_t size) {
+  Json o = Json::object();
+  o["bytes"] = size;
+  o["hex"] = JsonText(size > 0 ? HexOf(bytes, std::min(size, kHexShown)) : "");
+  return o;
 }
 
-void JsonValue(const ReplyData& r, JsonWriter* w) {
-  if (r.result != 0 || r.format == ORNA_FMT_NULL) {
-    w->Null();
-    return;
-  }
+Json ValueOf(const ReplyData& r) {
+  if (r.result != 0 || r.format == ORNA_FMT_NULL) return Json(nullptr);
   const size_t n = ElementsPresent(r);
   if (IsNumberFormat(r.format)) {
-    if (r.count == 1 && n == 1) {
-      JsonNumberAt(r, 0, w);
-      return;
-    }
-    w->BeginArray();
-    for (size_t i = 0; i < n; ++i) JsonNumberAt(r, i, w);
-    w->EndArray();
-    return;
+    if (r.count == 1 && n == 1) return NumberAtAsJson(r, 0);
+    Json numbers = Json::array();
+    for (size_t i = 0; i < n; ++i) numbers.push_back(NumberAtAsJson(r, i));
+    return numbers;
   }
   switch (r.format) {
     case ORNA_FMT_TEXT:
-      w->String(n > 0 ? TextAt(r.bytes, n) : "");
-      return;
-    case ORNA_FMT_NAME48:
-      if (r.count == 1 && n == 1) {
-        w->String(Text48At(r, 0));
-        return;
-      }
-      w->BeginArray();
-      for (size_t i = 0; i < n; ++i) w->String(Text48At(r, i));
-      w->EndArray();
-      return;
-    case ORNA_FMT_BYTE:
-      if (IsHeaderValue(r)) {
-        FrameHeader header;
-        DecodeFrameHeader(r.bytes, r.size, &header);
-        w->BeginObject();
-        JsonHeaderFields(header, w);
-        w->EndObject();
-      } else {
-        JsonRawBytes(r.bytes, n, w);
-      }
-      return;
+      return JsonText(n > 0 ? TextAt(r.bytes, n) : "");
+    case ORNA_FMT_NAME48: {
+      if (r.count == 1 && n == 1) return JsonText(Text48At(r, 0));
+      Json names = Json::array();
+      for (size_t i = 0; i < n; ++i) names.push_back(JsonText(Text48At(r, i)));
+      return names;
+    }
+    case ORNA_FMT_BYTE: {
+      if (!IsHeaderValue(r)) return RawBytes(r.bytes, n);
+      FrameHeader header;
+      DecodeFrameHeader(r.bytes, r.size, &header);
+      Json o = Json::object();
+      AddHeaderFields(header, &o);
+      return o;
+    }
     case ORNA_FMT_IMAGE: {
       const FrameView view = InspectFrame(r.bytes, r.size, r.count);
-      w->BeginObject();
-      if (view.hasHeader) JsonHeaderFields(view.header, w);
-      w->Key("pixels"); w->UInt(CountOrZero(r.count));
-      w->Key("crc32");
-      if (view.pixelsComplete) w->UInt(Crc32(view.pixels, view.pixelBytes));
-      else w->Null();
-      w->EndObject();
-      return;
+      Json o = Json::object();
+      if (view.hasHeader) AddHeaderFields(view.header, &o);
+      o["pixels"] = CountOrZero(r.count);
+      o["crc32"] = view.pixelsComplete ? Json(Crc32(view.pixels, view.pixelBytes)) : Json(nullptr);
+      return o;
     }
     default:
-      JsonRawBytes(r.bytes, r.bytes == nullptr ? 0 : r.size, w);
+      return RawBytes(r.bytes, r.bytes == nullptr ? 0 : r.size);
   }
 }
 
 }  // namespace
 
 std::string JsonReplyLine(const ReplyData& r) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Key("result"); w.Int(r.result);
-  w.Key("text");
-  if (r.text.empty() && r.result == 0) w.Null();
-  else w.String(r.text);
-  w.Key("format"); w.Int(r.format);
-  w.Key("count"); w.Int(r.count);
-  w.Key("timestamp"); w.Double(r.stamp);
-  if (r.isDelivery) {
-    w.Key("sequence");
-    w.UInt(r.sequence);
-  }
-  w.Key("value");
-  JsonValue(r, &w);
+  Json line = Json::object();
+  line["result"] = r.result;
+  line["text"] = r.text.empty() && r.result == 0 ? Json(nullptr) : JsonText(r.text);
+  line["format"] = r.format;
+  line["count"] = r.count;
+  line["timestamp"] = JsonNumber(r.stamp);
+  if (r.isDelivery) line["sequence"] = r.sequence;
+  line["value"] = ValueOf(r);
   const std::string problem = ReplyDataProblem(r);
-  if (!problem.empty()) {
-    w.Key("problem");
-    w.String(problem);
-  }
-  if (!r.savedPath.empty()) {
-    w.Key("png");
-    w.String(r.savedPath);
-  }
-  w.EndObject();
-  return w.text();
+  if (!problem.empty()) line["problem"] = JsonText(problem);
+  if (!r.savedPath.empty()) line["png"] = JsonText(r.savedPath);
+  return tools_json::JsonLine(line);
 }
 
 }  // namespace ornactl

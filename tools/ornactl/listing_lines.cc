@@ -2,12 +2,17 @@
 
 #include <cstdio>
 
+#include "tools/common/json_text.h"
 #include "tools/ornactl/format_names.h"
-#include "tools/ornactl/json_writer.h"
 #include "tools/ornactl/output_choice.h"
 
 namespace ornactl {
 namespace {
+
+using tools_json::BareOrQuoted;
+using tools_json::Json;
+using tools_json::JsonLine;
+using tools_json::JsonText;
 
 std::string AccessText(int access) {
   switch (access) {
@@ -37,23 +42,19 @@ std::string PropertyLine(const OrnaPropertyInfo& p, size_t nameWidth) {
                 FormatName(FullFormatCode(p.outFormat)).c_str(), p.outSize,
                 FormatName(FullFormatCode(p.inFormat)).c_str(), p.inSize,
                 AccessText(p.access).c_str());
-  std::string quoted;
-  AppendJsonString(p.description, &quoted);
-  return Padded(BareOrQuoted(p.name), nameWidth) + line + quoted;
+  return Padded(BareOrQuoted(p.name), nameWidth) + line + tools_json::Quoted(p.description);
 }
 
 std::string PropertyJsonLine(const OrnaPropertyInfo& p) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Key("name"); w.String(p.name);
-  w.Key("description"); w.String(p.description);
-  w.Key("outSize"); w.Int(p.outSize);
-  w.Key("outFormat"); w.Int(FullFormatCode(p.outFormat));
-  w.Key("inSize"); w.Int(p.inSize);
-  w.Key("inFormat"); w.Int(FullFormatCode(p.inFormat));
-  w.Key("access"); w.Int(p.access);
-  w.EndObject();
-  return w.text();
+  Json line = Json::object();
+  line["name"] = JsonText(p.name);
+  line["description"] = JsonText(p.description);
+  line["outSize"] = p.outSize;
+  line["outFormat"] = FullFormatCode(p.outFormat);
+  line["inSize"] = p.inSize;
+  line["inFormat"] = FullFormatCode(p.inFormat);
+  line["access"] = p.access;
+  return JsonLine(line);
 }
 
 std::string DeviceLine(int number, const std::string& name) {
@@ -61,12 +62,10 @@ std::string DeviceLine(int number, const std::string& name) {
 }
 
 std::string DeviceJsonLine(int number, const std::string& name) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Key("number"); w.Int(number);
-  w.Key("device"); w.String(name);
-  w.EndObject();
-  return w.text();
+  Json line = Json::object();
+  line["number"] = number;
+  line["device"] = JsonText(name);
+  return JsonLine(line);
 }
 
 std::string FieldLine(const std::pair<std::string, std::string>& field) {
@@ -74,18 +73,15 @@ std::string FieldLine(const std::pair<std::string, std::string>& field) {
 }
 
 std::string ServerJsonLine(const std::string& address, const OrnaServerDescription& description) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Key("server"); w.String(address);
-  w.Key("fields");
-  w.BeginObject();
+  Json fields = Json::object();
+  // Keys come from the wire too; a key given twice keeps its first place and last value.
   for (const auto& [key, value] : description.fields) {
-    w.Key(key);
-    w.String(value);
+    fields[JsonText(key).get<std::string>()] = JsonText(value);
   }
-  w.EndObject();
-  w.EndObject();
-  return w.text();
+  Json line = Json::object();
+  line["server"] = JsonText(address);
+  line["fields"] = std::move(fields);
+  return JsonLine(line);
 }
 
 std::string ListingFailureLine(int result, const std::string& text) {
@@ -93,12 +89,10 @@ std::string ListingFailureLine(int result, const std::string& text) {
 }
 
 std::string ListingFailureJsonLine(int result, const std::string& text) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Key("result"); w.Int(result);
-  w.Key("text"); w.String(text);
-  w.EndObject();
-  return w.text();
+  Json line = Json::object();
+  line["result"] = result;
+  line["text"] = JsonText(text);
+  return JsonLine(line);
 }
 
 }  // namespace ornactl
