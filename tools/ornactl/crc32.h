@@ -1,6 +1,6 @@
 // CRC-32 as zlib and PNG compute it (reflected polynomial 0xEDB88320, initial value and
 // final xor 0xFFFFFFFF), so that a frame's checksum printed by ornactl can be compared
-// with one computed by any other tool. Pure function; any thread.
+// with one computed by any other tool; zlib's own. Pure function; any thread.
 #pragma once
 
 #include <cstddef>
