@@ -95,11 +95,13 @@ int StatusOf(const std::string& answer) {
   return std::atoi(answer.c_str() + 9);
 }
 
-// How long GET /status.json took to answer 200 (ms), or -1 when it didn't within 10 s.
+// How long GET /status.json took to answer 200 (ms), or -1 when it didn't within 15 s.
+// The viewer answers within milliseconds; the bounds below allow for the sanitizers on
+// a loaded machine, where starting a few hundred threads takes seconds.
 int StatusAnswerMs(int port) {
   httplib::Client client("127.0.0.1", port);
-  client.set_connection_timeout(10, 0);
-  client.set_read_timeout(10, 0);
+  client.set_connection_timeout(15, 0);
+  client.set_read_timeout(15, 0);
   const Clock::time_point start = Clock::now();
   auto answer = client.Get("/status.json");
   if (!answer || answer->status != 200) return -1;
@@ -261,17 +263,17 @@ TEST_F(ViewerPeersTest, IdleConnectionsDoNotShutOutTheStatus) {
   const Clock::time_point start = Clock::now();
   const int ms = StatusAnswerMs(port_);
   std::printf("status beside 300 idle connections: %d ms\n", ms);
-  EXPECT_GE(ms, 0) << "no status within 10 s";
-  EXPECT_LT(ms, 5000);
+  EXPECT_GE(ms, 0) << "no status within 15 s";
+  EXPECT_LT(ms, 10000);
   int ended = 0;
-  while (ElapsedMs(start) < 15000) {
+  while (ElapsedMs(start) < 20000) {
     ended = static_cast<int>(std::count_if(peers_.begin(), peers_.end(), EndedByViewer));
     if (ended == 300) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   std::printf("idle connections closed by the viewer after %d ms: %d\n", ElapsedMs(start),
               ended);
-  EXPECT_EQ(300, ended) << "idle connections still held after 15 s";
+  EXPECT_EQ(300, ended) << "idle connections still held after 20 s";
 }
 
 // 250 connections sending a header line every 2 s, and one sending a line every
@@ -299,7 +301,7 @@ TEST_F(ViewerPeersTest, TricklingConnectionsDoNotShutOutTheStatus) {
   std::vector<int> endedAt(peers_.size(), -1);
   int line = 0;
   Clock::time_point lastSlow = start, lastFast = start;
-  while (ElapsedMs(start) < 20000 &&
+  while (ElapsedMs(start) < 25000 &&
          std::count(endedAt.begin(), endedAt.end(), -1) > 0) {
     const bool slowTurn = Clock::now() - lastSlow >= std::chrono::seconds(2);
     const bool fastTurn = Clock::now() - lastFast >= std::chrono::milliseconds(300);
@@ -322,15 +324,15 @@ TEST_F(ViewerPeersTest, TricklingConnectionsDoNotShutOutTheStatus) {
   prober.join();
   for (int ms : probes) {
     std::printf("status beside %d trickling connections: %d ms\n", kSlow + 1, ms);
-    EXPECT_GE(ms, 0) << "no status within 10 s";
-    EXPECT_LT(ms, 5000);
+    EXPECT_GE(ms, 0) << "no status within 15 s";
+    EXPECT_LT(ms, 10000);
   }
   const int slowestEnd = *std::max_element(endedAt.begin(), endedAt.end() - 1);
   std::printf("connections closed after at most %d ms (a line every 2 s), %d ms (every 300 ms)\n",
               slowestEnd, endedAt.back());
-  EXPECT_EQ(0, std::count(endedAt.begin(), endedAt.end(), -1)) << "still held after 20 s";
+  EXPECT_EQ(0, std::count(endedAt.begin(), endedAt.end(), -1)) << "still held after 25 s";
   // A request may take a few seconds; its last read may wait one more.
-  EXPECT_LT(endedAt.back(), 10000);
+  EXPECT_LT(endedAt.back(), 15000);
 }
 
 // Bodies of hundreds of megabytes, one after another and eight at once, a chunked one
