@@ -1,5 +1,7 @@
 #include "tools/hvxview/connection_threads.h"
 
+#include <system_error>
+
 ConnectionThreads::~ConnectionThreads() { shutdown(); }
 
 void ConnectionThreads::enqueue(std::function<void()> task) {
@@ -8,7 +10,11 @@ void ConnectionThreads::enqueue(std::function<void()> task) {
   // Each waiting thread takes one queued task; a thread is added only for a task that
   // none of them will take.
   if (waiting_ < tasks_.size() && threads_.size() < maxThreads_) {
-    threads_.emplace_back([this] { Work(); });
+    // When the system refuses another thread, the task waits for one of those running.
+    try {
+      threads_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+    }
   }
   wake_.notify_one();
 }
