@@ -131,6 +131,15 @@ void ServeRestart(const ViewerParts& parts, httplib::Response& res) {
 }  // namespace
 
 void AddViewerRoutes(const ViewerParts& parts, httplib::Server* http) {
+  const ListenPlace place = parts.place;
+  http->set_pre_routing_handler([place](const httplib::Request& req, httplib::Response& res) {
+    std::string why;
+    const int status = RefusalOf(req, place, &why);
+    if (status == 0) return httplib::Server::HandlerResponse::Unhandled;
+    res.status = status;
+    res.set_content(why + "\n", "text/plain");
+    return httplib::Server::HandlerResponse::Handled;
+  });
   http->Get("/", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(kViewerPage, "text/html; charset=utf-8");
   });

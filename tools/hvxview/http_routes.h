@@ -7,6 +7,8 @@
 //   GET  /status.json  the status values (status_json.h)
 //   GET  /stream.mjpg  the frames as JPEG pictures in one multipart response
 //   POST /restart      writes DoRestart, when the viewer was started allowing control
+// Before any route, the request gate (request_gate.h) refuses requests naming another
+// host, oversized bodies and control requests a foreign page could have sent.
 // Every handler takes what it needs from the shared objects and never holds their
 // locks while it writes to a client.
 //
@@ -15,6 +17,8 @@
 #pragma once
 
 #include <string>
+
+#include "tools/hvxview/request_gate.h"
 
 namespace httplib {
 class Server;
@@ -26,6 +30,7 @@ class StreamHub;
 
 struct ViewerParts {
   std::string server;  // /CONTEXT/SERVER
+  ListenPlace place;   // where the viewer listens, for the request gate
   bool controlAllowed = false;
   FrameFeed* feed = nullptr;
   FrameSubscriber* subscriber = nullptr;

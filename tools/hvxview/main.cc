@@ -22,13 +22,10 @@
 #include "tools/hvxview/listen_address.h"
 #include "tools/hvxview/server_status.h"
 #include "tools/hvxview/stream_hub.h"
+#include "tools/hvxview/viewer_http_server.h"
 #include "tools/ornactl/addresses.h"
 
 namespace {
-
-// Worker threads of the HTTP server, so the most clients served at once: each stream
-// reader and each page's waiting frame request holds one.
-constexpr int kHttpThreads = 32;
 
 struct Options {
   std::string server;
@@ -52,20 +49,20 @@ int Serve(const Options& options, const std::string& host, int port) {
   ServerStatusPoller status(options.server);
   StreamHub streams(&feed, options.jpegQuality);
 
-  httplib::Server http;
-  http.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
-  ViewerParts parts{options.server, options.allowControl, &feed, &subscriber, &status, &streams};
-  AddViewerRoutes(parts, &http);
-  int bound = port;
-  if (port == 0) {
-    bound = http.bind_to_any_port(host);
-  } else if (!http.bind_to_port(host, port)) {
-    bound = -1;
-  }
+  ViewerHttpServer http;
+  const int bound = http.Bind(host, port);
   if (bound <= 0) {
     std::fprintf(stderr, "hvxview: can't listen on %s\n", options.http.c_str());
     return 1;
   }
+  const ViewerParts parts{.server = options.server,
+                          .place = ListenPlace{host, bound},
+                          .controlAllowed = options.allowControl,
+                          .feed = &feed,
+                          .subscriber = &subscriber,
+                          .status = &status,
+                          .streams = &streams};
+  AddViewerRoutes(parts, &http);
 
   subscriber.Start();
   status.Start();

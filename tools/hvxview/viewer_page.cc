@@ -204,7 +204,9 @@ $("save").onclick = () => {
 };
 $("restart").onclick = async () => {
   $("restartAnswer").textContent = "...";
-  const answer = await fetch("/restart", { method: "POST" });
+  // The header marks the request as this page's own: the viewer refuses control
+  // requests without it (kControlHeader, request_gate.h), and a foreign page can't send it.
+  const answer = await fetch("/restart", { method: "POST", headers: { "X-HVX-Control": "1" } });
   $("restartAnswer").textContent = await answer.text();
 };
 frameLoop();

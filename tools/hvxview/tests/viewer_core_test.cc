@@ -1,8 +1,9 @@
 // The viewer's pieces without a server: what the feed counts, how stream readers
-// skip frames without holding each other up, the 16-bit grey mapping and the --http
-// value.
+// skip frames without holding each other up, the 16-bit grey mapping, the --http
+// value and which requests the request gate lets through.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <chrono>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/grey_jpeg.h"
 #include "tools/hvxview/listen_address.h"
+#include "tools/hvxview/request_gate.h"
 #include "tools/hvxview/stream_hub.h"
 
 namespace {
@@ -156,6 +158,72 @@ TEST(ListenAddress, HostAndPortOrAReason) {
       EXPECT_FALSE(error.empty()) << c.text;
     }
   }
+}
+
+// Which host names and origins count as the viewer's own, and which requests pass.
+TEST(RequestGate, OwnHostsOriginsAndControlHeaderOnly) {
+  struct Case {
+    const char* place;  // listened host
+    const char* method;
+    const char* host;    // nullptr: no Host header
+    const char* origin;  // nullptr: no Origin header
+    const char* control; // nullptr: no X-HVX-Control header
+    const char* length;  // nullptr: no Content-Length header
+    int status;
+  };
+  const Case cases[] = {
+      {"127.0.0.1", "GET", "127.0.0.1:8080", nullptr, nullptr, nullptr, 0},
+      {"127.0.0.1", "GET", "LocalHost:8080", nullptr, nullptr, nullptr, 0},
+      {"127.0.0.1", "GET", "127.0.0.1", nullptr, nullptr, nullptr, 0},  // a tool's
+      {"127.0.0.1", "GET", nullptr, nullptr, nullptr, nullptr, 0},
+      {"127.0.0.1", "GET", "evil.example:8080", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "GET", "127.0.0.1:8081", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "GET", "127.0.0.1:8080x", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "GET", "", nullptr, nullptr, nullptr, 403},
+      {"192.168.1.5", "GET", "localhost:8080", nullptr, nullptr, nullptr, 403},
+      {"::1", "GET", "[::1]:8080", nullptr, nullptr, nullptr, 0},
+      {"::1", "GET", "[::1", nullptr, nullptr, nullptr, 403},
+      // Listening on every address: the address the connection reached (10.0.0.2).
+      {"0.0.0.0", "GET", "10.0.0.2:8080", nullptr, nullptr, nullptr, 0},
+      {"0.0.0.0", "GET", "myhost:8080", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "http://127.0.0.1:8080", "1", "0", 0},
+      {"127.0.0.1", "POST", "localhost:8080", "http://localhost:8080", "1", nullptr, 0},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, "1", nullptr, 0},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, "true", nullptr, 403},
+      {"127.0.0.1", "POST", nullptr, nullptr, "1", nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "http://evil.example", "1", nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "null", "1", nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "http://127.0.0.1", "1", nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "https://127.0.0.1:8080", "1", nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", "http://127.0.0.1:8080/", "1", nullptr, 403},
+      {"127.0.0.1", "DELETE", "127.0.0.1:8080", nullptr, nullptr, nullptr, 403},
+      {"127.0.0.1", "OPTIONS", "127.0.0.1:8080", "http://evil.example", nullptr, nullptr, 403},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, "1", "4096", 0},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, "1", "4097", 413},
+      {"127.0.0.1", "POST", "127.0.0.1:8080", nullptr, "1", "-1", 413},
+  };
+  for (const Case& c : cases) {
+    httplib::Request req;
+    req.method = c.method;
+    req.local_addr = c.place == std::string("0.0.0.0") ? "10.0.0.2" : c.place;
+    if (c.host != nullptr) req.headers.emplace("Host", c.host);
+    if (c.origin != nullptr) req.headers.emplace("Origin", c.origin);
+    if (c.control != nullptr) req.headers.emplace(kControlHeader, c.control);
+    if (c.length != nullptr) req.headers.emplace("Content-Length", c.length);
+    std::string why;
+    const int status = RefusalOf(req, ListenPlace{c.place, 8080}, &why);
+    const std::string shown = std::string(c.method) + " Host " + (c.host ? c.host : "-") +
+                              " Origin " + (c.origin ? c.origin : "-") + " on " + c.place;
+    EXPECT_EQ(c.status, status) << shown;
+    EXPECT_EQ(c.status != 0, !why.empty()) << shown;
+  }
+  httplib::Request chunked;
+  chunked.method = "POST";
+  chunked.headers.emplace("Host", "127.0.0.1:8080");
+  chunked.headers.emplace("Transfer-Encoding", "chunked");
+  std::string why;
+  EXPECT_EQ(411, RefusalOf(chunked, ListenPlace{"127.0.0.1", 8080}, &why));
 }
 
 }  // namespace

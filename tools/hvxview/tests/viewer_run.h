@@ -25,6 +25,8 @@ class ViewerRun final {
   // "http://127.0.0.1:PORT"
   const std::string& url() const { return url_; }
   int port() const { return port_; }
+  // The viewer's process id while it runs.
+  pid_t pid() const { return process_ != nullptr ? process_->pid() : -1; }
   // Ends the viewer with SIGTERM; its wait status in *status.
   bool Stop(int* status);
   std::string Output() const;
