@@ -2,8 +2,13 @@
 
 #include <cstdint>
 
+#include "base/process_state.h"
 #include "server/module_testing.h"
 #include "source/frame_slot_pins.h"
+
+// Every slot the frame source fills must be one the pin table can hold: a slot beyond
+// it could never be pinned, so its frames could never be served.
+static_assert(kFrameSlotCount <= kMaxPinnedSlots, "the pin table must hold every frame slot");
 
 CurrentFrameState CurrentFrame = {nullptr, -1, 0, 0.0, 0, 0, false, false};
 
@@ -33,10 +38,10 @@ void ClearCurrentFrame() {
   CurrentFrame = CurrentFrameState{nullptr, -1, 0, 0.0, 0, 0, false, false};
 }
 
-void MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
+bool MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
                       uint32_t captureSeconds, uint32_t captureMicroseconds) {
   // Pin first: announcing the current slot again keeps it pinned throughout.
-  PinFrameSlot(static_cast<uint32_t>(slotIndex));
+  if (slotIndex < 0 || !PinFrameSlot(static_cast<uint32_t>(slotIndex))) return false;
   if (CurrentFrame.slotIndex >= 0) UnpinFrameSlot(static_cast<uint32_t>(CurrentFrame.slotIndex));
   CurrentFrame.slot = slot;
   CurrentFrame.slotIndex = slotIndex;
@@ -46,6 +51,7 @@ void MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, d
   CurrentFrame.captureMicroseconds = captureMicroseconds;
   CurrentFrame.frameSent = false;
   CurrentFrame.headerSent = false;
+  return true;
 }
 
 bool HasCurrentFrame() { return CurrentFrame.slot != nullptr && CurrentFrame.length != 0; }

@@ -37,8 +37,10 @@ extern CurrentFrameState CurrentFrame;  // guarded by EqmOrFrameNotify
 void ClearCurrentFrame();
 
 // Under EqmOrFrameNotify: makes the frame in slot slotIndex (at slot) current, pinning
-// its slot and unpinning the one before. Flags clear.
-void MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
+// its slot and unpinning the one before. Flags clear. False, and the frame before left
+// current and pinned, when the slot can't be pinned: an unpinned current slot could be
+// refilled by the grab thread while it is served, so it is never made current.
+bool MakeFrameCurrent(const uint8_t* slot, int32_t slotIndex, uint32_t length, double timeStamp,
                       uint32_t captureSeconds, uint32_t captureMicroseconds);
 
 // True when there is a frame to serve.

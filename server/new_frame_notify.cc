@@ -2,7 +2,8 @@
 // The slot becomes CurrentFrame under EqmOrFrameNotify, and the library is asked to
 // push Frame.Sched and Header.Sched to their subscribers. Making a frame current pins
 // its slot, so the grab thread fills the other one next; a frame that could not be
-// announced leaves the older frame current and its slot pinned.
+// announced (or whose slot could not be pinned) leaves the older frame current and its
+// slot pinned.
 #include <cstring>
 
 #include "base/log.h"
@@ -47,11 +48,18 @@ void OnNewFrameNotify(int32_t slotIndex, uint32_t length, double timeStamp) {
   }
   const char* module = ModuleName();
   const uint8_t* slot = base + static_cast<uint32_t>(slotIndex) * kFrameSlotSize;
-  MakeFrameCurrent(slot, slotIndex, length, timeStamp, ReadWord(slot + kTimeSecondsOffset),
-                   ReadWord(slot + kTimeMicrosecondsOffset));
+  const bool current =
+      MakeFrameCurrent(slot, slotIndex, length, timeStamp, ReadWord(slot + kTimeSecondsOffset),
+                       ReadWord(slot + kTimeMicrosecondsOffset));
   if (!SysReleaseSemaphore(semaphore)) {
     ++ErrorCount;
     DoLog("WW: ORNA Server EqmOrFrameNotify Release error in OnNewFrameNotify()");
+  }
+  if (!current) {
+    // The older frame stays current; there is nothing new to push.
+    ++ErrorCount;
+    DoLog("WW: OnNewFrameNotify(): slot %d could not be pinned; frame ignored", slotIndex);
+    return;
   }
 
   int r = _SystemScheduleProperty(module, "Frame.Sched");

@@ -151,6 +151,19 @@ TEST_F(NewFrameNotifyTest, CurrentSlotStaysPinnedUntilTheNextFrame) {
   EXPECT_FALSE(FrameSlotPinned(1));
 }
 
+// A slot the pin table can't hold is never made current: the grab thread could refill
+// it while it is served. The frame before stays current, and stays pinned.
+TEST_F(NewFrameNotifyTest, ASlotThatCannotBePinnedIsNotMadeCurrent) {
+  OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
+  const uint8_t* slot = BaseBuffer.load();
+  EXPECT_FALSE(MakeFrameCurrent(slot, static_cast<int32_t>(kMaxPinnedSlots), 196 + 64, 5000.04,
+                                5000, 40000));
+  EXPECT_FALSE(MakeFrameCurrent(slot, -1, 196 + 64, 5000.04, 5000, 40000));
+  EXPECT_EQ(0, CurrentFrame.slotIndex);
+  EXPECT_EQ(5000.0, CurrentFrame.timeStamp);
+  EXPECT_TRUE(FrameSlotPinned(0));
+}
+
 TEST_F(NewFrameNotifyTest, LentSlotStaysPinnedUntilTheLibraryReleasesIt) {
   OnNewFrameNotify(0, WriteFrame(0, 1, 64, 5000, 0), 5000.0);
   Output out(ORNA_FMT_IMAGE, 6291456, 196);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/regular_file.h"
+
 namespace {
 
 // libpng reports errors by calling OnPngError, which must not return: the message is
@@ -30,6 +32,28 @@ void Fail(PngFailure* failure, const char* message) {
   std::snprintf(failure->message, sizeof failure->message, "%s", message);
 }
 
+// The largest ancillary chunk libpng may read into memory. The chunks a grey frame
+// needs (sBIT, tRNS) take a few bytes; text, profiles and the like are skipped unread.
+constexpr png_alloc_size_t kLargestChunk = 64 * 1024;
+constexpr png_uint_32 kMostStoredChunks = 32;
+// Known chunks that say nothing about a grey frame's pixels: libpng is told to skip
+// them as it skips unknown ones (in small pieces, without a buffer for the whole chunk),
+// so a text chunk that claims two gigabytes costs nothing.
+constexpr png_byte kSkippedChunks[] =
+    "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0hIST\0pCAL\0sCAL\0tIME\0bKGD\0cHRM\0gAMA\0"
+    "sRGB\0pHYs\0oFFs";
+constexpr int kSkippedChunkCount = sizeof kSkippedChunks / 5;  // four letters and a zero each
+static_assert(sizeof kSkippedChunks % 5 == 0, "a chunk name is four letters and a zero");
+
+// Bounds what the picture's header and chunks can make libpng allocate.
+void LimitPngReading(png_structp png) {
+  png_set_user_limits(png, 65535, 65535);
+  png_set_chunk_malloc_max(png, kLargestChunk);
+  png_set_chunk_cache_max(png, kMostStoredChunks);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
+}
+
 // Reads header and rows. image->pixels is resized between the two, outside libpng.
 bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
   png_structp png =
@@ -45,6 +69,7 @@ bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
     return false;
   }
   png_init_io(png, file);
+  LimitPngReading(png);
   png_read_info(png, info);
   const int colorType = png_get_color_type(png, info);
   const int depth = png_get_bit_depth(png, info);
@@ -58,6 +83,12 @@ bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
   if (width > 65535 || height > 65535) {
     png_destroy_read_struct(&png, &info, nullptr);
     Fail(failure, "wider or higher than the 65535 pixels an animation can hold");
+    return false;
+  }
+  const std::string tooLarge = GreyPictureTooLarge(width, height, depth);
+  if (!tooLarge.empty()) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    Fail(failure, tooLarge.c_str());
     return false;
   }
   png_color_8p significant = nullptr;
@@ -129,10 +160,21 @@ bool EncodePng(FILE* file, std::string* memory, uint32_t width, uint32_t height,
 
 }  // namespace
 
+std::string GreyPictureTooLarge(uint64_t width, uint64_t height, int bitDepth) {
+  const uint64_t bytes = width * height * static_cast<uint64_t>(bitDepth / 8);
+  if (bytes <= kLargestGreyPicture) return "";
+  return std::to_string(width) + "x" + std::to_string(height) + " pixels of " +
+         std::to_string(bitDepth) + " bits take " + std::to_string(bytes) +
+         " bytes, larger than the " + std::to_string(kLargestGreyPicture) +
+         " bytes of a frame slot: the server could not play it";
+}
+
 bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error) {
-  FILE* file = std::fopen(path.c_str(), "rb");
+  // A FIFO or a device named as a picture is refused at once, never waited on.
+  errno = 0;
+  FILE* file = OpenRegularFileForReading(path.c_str());
   if (file == nullptr) {
-    *error = path + ": " + std::strerror(errno);
+    *error = path + ": " + (errno != 0 ? std::strerror(errno) : "not a regular file");
     return false;
   }
   uint8_t signature[8] = {};

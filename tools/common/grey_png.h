@@ -4,12 +4,26 @@
 // (PNG itself stores them big-endian; the conversion happens here). Other colour types
 // and depths are refused with a reason, never guessed at.
 //
+// A picture is read only when the server could play it as a frame: its pixel bytes must
+// fit a frame slot. That is checked from the header before any memory is taken for the
+// pixels, and a file can't make the readers take more memory than its pictures need
+// (a header or chunk that claims gigabytes in a few bytes is refused, not believed).
+//
 // Threading: any thread; each call works on its own file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "source/frame_slot.h"
+
+// The most pixel bytes a picture may have: what one frame slot of the server holds.
+constexpr uint64_t kLargestGreyPicture = kSlotPixelCapacity;
+
+// Why a picture of width x height pixels of bitDepth bits can't be a frame (it is
+// larger than kLargestGreyPicture), or empty when it can.
+std::string GreyPictureTooLarge(uint64_t width, uint64_t height, int bitDepth);
 
 struct GreyImage {
   uint32_t width = 0;
@@ -20,7 +34,7 @@ struct GreyImage {
 };
 
 // Reads the PNG at path. False with the reason in *error for a file that isn't a
-// PNG, is damaged, or isn't 8- or 16-bit grey without alpha.
+// PNG, is damaged, isn't 8- or 16-bit grey without alpha, or is larger than a frame.
 bool ReadGreyPng(const std::string& path, GreyImage* image, std::string* error);
 
 // Writes width x height pixels of bitDepth 8 or 16 as a grey PNG at path, through a

@@ -49,6 +49,14 @@ void LittleEndianToHost(const uint8_t* in, uint8_t* out, size_t samples) {
   }
 }
 
+// The most libtiff may allocate at once for one page of the largest size: the page's
+// pixels with room for a strip or tile whose compression made it larger.
+constexpr tmsize_t kLargestTiffAllocation = static_cast<tmsize_t>(2 * kLargestGreyPicture);
+
+// TIFF tiles are multiples of 16 pixels on each side, so a page's last tiles may reach
+// past it by up to 15 pixels; a tile larger than that does not belong to the page.
+uint64_t TileReach(uint32_t pageSide) { return (static_cast<uint64_t>(pageSide) + 15) / 16 * 16; }
+
 int BitsFor(uint32_t maximum) {
   int bits = 0;
   while (maximum != 0) {
@@ -78,7 +86,14 @@ GreyTiffReader::~GreyTiffReader() {
 bool GreyTiffReader::Open(const std::string& path, std::string* error) {
   CatchTiffMessages();
   path_ = path;
-  tiff_ = TIFFOpen(path.c_str(), "r");
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  if (options == nullptr) {
+    *error = path + ": out of memory";
+    return false;
+  }
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kLargestTiffAllocation);
+  tiff_ = TIFFOpenExt(path.c_str(), "r", options);
+  TIFFOpenOptionsFree(options);
   if (tiff_ == nullptr) {
     *error = path + ": not a readable TIFF file (" + TiffMessage() + ")";
     return false;
@@ -133,10 +148,9 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
   const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
   // The header alone decides how much memory the page takes: a few damaged bytes must
   // not ask for gigabytes.
-  if (rowBytes * height > kLargestTiffPage) {
-    *error = std::to_string(width) + "x" + std::to_string(height) + " pixels of " +
-             std::to_string(bits) + " bits is larger than the " +
-             std::to_string(kLargestTiffPage) + " bytes a page may have";
+  const std::string tooLarge = GreyPictureTooLarge(width, height, bits);
+  if (!tooLarge.empty()) {
+    *error = tooLarge;
     return false;
   }
   image->width = width;
@@ -153,9 +167,17 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
     uint32_t tileWidth = 0, tileHeight = 0;
     TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tileWidth);
     TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &tileHeight);
+    if (tileWidth == 0 || tileHeight == 0 || tileWidth > TileReach(width) ||
+        tileHeight > TileReach(height)) {
+      *error = "tiles of " + std::to_string(tileWidth) + "x" + std::to_string(tileHeight) +
+               " pixels don't fit a page of " + std::to_string(width) + "x" +
+               std::to_string(height) + "; damaged tile layout";
+      return false;
+    }
+    // Grey samples of one plane: a tile is exactly its pixels.
     const tmsize_t tileSize = TIFFTileSize(tiff_);
-    if (tileWidth == 0 || tileHeight == 0 ||
-        tileSize < static_cast<tmsize_t>(tileWidth) * tileHeight * static_cast<tmsize_t>(bytesPerPixel)) {
+    if (tileSize != static_cast<tmsize_t>(tileWidth) * tileHeight *
+                        static_cast<tmsize_t>(bytesPerPixel)) {
       *error = "damaged tile layout";
       return false;
     }
@@ -175,7 +197,10 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
       }
     }
   } else {
-    if (TIFFScanlineSize(tiff_) < static_cast<tmsize_t>(rowBytes)) {
+    // Grey samples of one plane: a row is exactly its pixels. libtiff reads a strip's
+    // compressed bytes whole before its rows; kLargestTiffAllocation bounds that buffer,
+    // whatever byte count the strip claims.
+    if (TIFFScanlineSize(tiff_) != static_cast<tmsize_t>(rowBytes)) {
       *error = "damaged strip layout";
       return false;
     }

@@ -6,6 +6,11 @@
 // with a reason, never guessed at. Effective bits of 16-bit pages travel in the
 // MaxSampleValue tag.
 //
+// Reading is bounded by the page itself: a page larger than a frame slot
+// (kLargestGreyPicture) is refused from its header, tiles must lie within the page,
+// and no single allocation of libtiff may exceed what such a page needs, so a file of a
+// few kilobytes that declares gigabyte tiles or strips fails with a reason at once.
+//
 // Threading: libtiff reports errors through one process-wide handler, so these are
 // for one thread of the process at a time (the tools are single-threaded).
 #pragma once
@@ -16,9 +21,6 @@
 #include "tools/common/grey_png.h"
 
 typedef struct tiff TIFF;
-
-// Pages above this many pixel bytes are refused (the tools' largest frame).
-constexpr uint64_t kLargestTiffPage = 1ull << 30;
 
 // True for names ending in ".tif" or ".tiff", in any case.
 bool IsTiffName(const std::string& path);

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/private_files.h"
+
 namespace {
 
 std::string Reason(const std::string& what, const std::string& path) {
@@ -10,6 +12,16 @@ std::string Reason(const std::string& what, const std::string& path) {
 }
 
 }  // namespace
+
+bool CheckAnimationTarget(const std::string& path, std::string* error) {
+  SysEntryInfo info;
+  if (!SysInspectEntry(path.c_str(), &info) || info.kind == kSysRegularFile) return true;
+  *error = path +
+           (info.kind == kSysFolder ? " is a folder"
+                                    : " is not a regular file (a link, a device or a FIFO)") +
+           "; it is not replaced";
+  return false;
+}
 
 AnimationWriter::~AnimationWriter() { Discard(); }
 
@@ -27,6 +39,9 @@ bool AnimationWriter::Open(const std::string& path, const AnimationGeometry& geo
   partPath_ = path + ".part";
   layout_ = ComputeAnimationLayout(geometry, 0);
   EncodeRecordLead(geometry, lead_);
+  if (!CheckAnimationTarget(path_, error) || !CheckAnimationTarget(partPath_, error)) {
+    return false;
+  }
   file_ = std::fopen(partPath_.c_str(), "wb");
   if (file_ == nullptr) {
     *error = Reason("cannot create", partPath_);
@@ -61,6 +76,11 @@ bool AnimationWriter::Commit(std::string* error) {
   file_ = nullptr;
   if (std::fclose(file) != 0) {
     *error = Reason("cannot write", partPath_);
+    std::remove(partPath_.c_str());
+    return false;
+  }
+  // Something may have been put at the target since Open.
+  if (!CheckAnimationTarget(path_, error)) {
     std::remove(partPath_.c_str());
     return false;
   }

@@ -2,11 +2,14 @@
 // each, to an animation file that hvxserver can play back. The first frame fixes the
 // file's geometry; a frame of another size or depth ends the recording with an error.
 // The file appears under its name only when complete (see AnimationWriter); a
-// recording cut short by an interrupt or a silent server keeps the frames it has.
+// recording cut short by an interrupt (SIGINT, SIGTERM, SIGHUP) or a silent server keeps
+// the frames it has. An output name that holds anything but a regular file is refused
+// before the subscription, so nothing is recorded only to be lost.
 #include <chrono>
 #include <cstdio>
 
 #include "orna/orna_api.h"
+#include "source/frame_slot.h"
 #include "tools/immtool/animation_writer.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
@@ -19,7 +22,7 @@ namespace {
 // Longest single wait for a delivery, so that an interrupt is noticed soon.
 constexpr int kWaitSliceMs = 200;
 // The largest frame a server slot holds; the subscription asks for that much.
-constexpr int32_t kFrameCapacity = 6291456;
+constexpr int32_t kFrameCapacity = static_cast<int32_t>(kSlotPixelCapacity);
 
 // The animation geometry of a frame's header; false with the reason when an
 // animation file can't hold it.
@@ -62,6 +65,8 @@ int RunRecord(const RecordOptions& options) {
     return UsageError("--frames must be 1 to 1000000");
   }
   if (options.file.empty()) return UsageError("the file name is empty");
+  std::string error;
+  if (!CheckAnimationTarget(options.file, &error)) return Failed(error);
 
   OrnaSubscription* subscription = nullptr;
   const int refused = OrnaSubscribe(call.address.c_str(), call.property.c_str(),
@@ -78,7 +83,6 @@ int RunRecord(const RecordOptions& options) {
   int recorded = 0;
   uint64_t missed = 0;
   uint32_t lastFrameNumber = 0;
-  std::string error;
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastDelivery = Clock::now();
   bool silent = false;

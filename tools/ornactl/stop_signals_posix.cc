@@ -21,6 +21,9 @@ void CatchStopSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // The terminal closing (or a supervisor's reload) is a request to stop as well; its
+  // default action would end the process and lose what a recording holds.
+  sigaction(SIGHUP, &action, nullptr);
   action.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &action, nullptr);
 }

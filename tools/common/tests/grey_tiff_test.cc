@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "source/frame_slot.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -173,6 +174,46 @@ TEST(GreyTiff, AHugePageClaimedByTheHeaderIsRefused) {
   ASSERT_TRUE(WriteWholeFile(dir.Join("huge.tif"), bytes));
   const std::string failure = FirstFailure(dir.Join("huge.tif"));
   EXPECT_NE(std::string::npos, failure.find("larger than")) << failure;
+}
+
+// A page header of the given size and tiles, with one tile of 256 bytes at 256.
+std::string TiledPageHeader(unsigned width, unsigned height, unsigned tile) {
+  std::string bytes("II*\0\x08\0\0\0", 8);
+  auto put16 = [&](unsigned v) { bytes += char(v & 0xff); bytes += char(v >> 8); };
+  auto put32 = [&](unsigned v) { put16(v & 0xffff); put16(v >> 16); };
+  auto entry = [&](unsigned tag, unsigned type, unsigned value) {
+    put16(tag);
+    put16(type);  // 3 short, 4 long
+    put32(1);
+    put32(value);
+  };
+  put16(9);
+  entry(256, 4, width);
+  entry(257, 4, height);
+  entry(258, 3, 8);     // bits per sample
+  entry(262, 3, 1);     // black is zero
+  entry(277, 3, 1);     // one sample per pixel
+  entry(322, 4, tile);  // tile width
+  entry(323, 4, tile);  // tile length
+  entry(324, 4, 256);   // tile offset
+  entry(325, 4, 256);   // tile bytes
+  put32(0);
+  bytes.resize(512, '\1');
+  return bytes;
+}
+
+// The largest page is what one frame slot of the server holds; the reason says so.
+TEST(GreyTiff, PagesLargerThanAFrameSlotAreRefusedFromTheHeader) {
+  TempDir dir;
+  const unsigned rows = kSlotPixelCapacity / 4096;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("slot.tif"), TiledPageHeader(4096, rows, 16)));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("over.tif"), TiledPageHeader(4096, rows + 1, 16)));
+  const std::string slot = FirstFailure(dir.Join("slot.tif"));
+  EXPECT_EQ(std::string::npos, slot.find("frame slot")) << slot;  // fails later, reading
+  const std::string over = FirstFailure(dir.Join("over.tif"));
+  const std::string reason =
+      "larger than the " + std::to_string(kSlotPixelCapacity) + " bytes of a frame slot";
+  EXPECT_NE(std::string::npos, over.find(reason)) << over;
 }
 
 TEST(GreyTiff, TiffNamesByTheirEnding) {

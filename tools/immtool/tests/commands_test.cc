@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "source/frame_slot.h"
 #include "tools/common/grey_png.h"
+#include "tools/common/grey_tiff.h"
 #include "tools/immtool/describe.h"
 
 namespace {
@@ -74,6 +76,29 @@ TEST(Commands, TiffPagesOfAnotherSizeThanTheFirstPictureAreRefused) {
   ASSERT_TRUE(WriteGreyPng(dir.Join("p.png"), 5, 5, 8, pixels.data(), &error));
   EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("small.tif"), dir.Join("p.png")}));
   EXPECT_FALSE(FileExists(dir.Join("out.imm")));
+}
+
+// The server plays frames of at most one slot's pixel bytes: a page of exactly that
+// many is imported, one row more is refused, from a PNG or a TIFF stack alike.
+TEST(Commands, PagesLargerThanAFrameSlotAreNotImported) {
+  TempDir dir;
+  const uint32_t width = 2048;
+  const uint32_t rows = kSlotPixelCapacity / (width * 2);
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * (rows + 1) * 2, 3);
+  std::string error;
+  ASSERT_TRUE(WriteGreyPng(dir.Join("fits.png"), width, rows, 16, pixels.data(), &error));
+  ASSERT_TRUE(WriteGreyPng(dir.Join("over.png"), width, rows + 1, 16, pixels.data(), &error));
+  {
+    GreyTiffWriter writer;
+    ASSERT_TRUE(writer.Open(dir.Join("over.tif"), 1, pixels.size(), &error)) << error;
+    ASSERT_TRUE(writer.AddPage(width, rows + 1, 16, 16, pixels.data(), &error)) << error;
+    ASSERT_TRUE(writer.Commit(&error)) << error;
+  }
+  EXPECT_EQ(0, RunImport(dir.Join("fits.imm"), {dir.Join("fits.png")}));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("over.png")}));
+  EXPECT_EQ(1, RunImport(dir.Join("out.imm"), {dir.Join("over.tif")}));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm")));
+  EXPECT_FALSE(FileExists(dir.Join("out.imm.part")));
 }
 
 TEST(Commands, PicturesOfDifferentSizesAreNotImported) {
