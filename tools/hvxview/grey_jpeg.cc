@@ -4,6 +4,13 @@
 
 #include <algorithm>
 
+int EightBitShift(const ornactl::FrameHeader& header) {
+  const int bits = header.effectiveBitsPerPixel > 8 && header.effectiveBitsPerPixel <= 16
+                       ? header.effectiveBitsPerPixel
+                       : 16;
+  return bits - 8;
+}
+
 bool FrameToGrey8(const ViewFrame& frame, std::vector<uint8_t>* grey, std::string* error) {
   const ornactl::FrameHeader& h = frame.header;
   const size_t pixels = static_cast<size_t>(h.width) * static_cast<size_t>(h.height);
@@ -16,11 +23,7 @@ bool FrameToGrey8(const ViewFrame& frame, std::vector<uint8_t>* grey, std::strin
              " bytes per pixel can't be shown (only 1 or 2)";
     return false;
   }
-  // Effective bits outside 9..16 say nothing useful about 16-bit pixels: use all 16.
-  const int bits = h.effectiveBitsPerPixel > 8 && h.effectiveBitsPerPixel <= 16
-                       ? h.effectiveBitsPerPixel
-                       : 16;
-  const int shift = bits - 8;
+  const int shift = EightBitShift(h);
   grey->resize(pixels);
   for (size_t i = 0; i < pixels; ++i) {
     const unsigned value = frame.pixels[2 * i] | (frame.pixels[2 * i + 1] << 8);

@@ -140,9 +140,12 @@ void AddViewerRoutes(const ViewerParts& parts, httplib::Server* http) {
     res.set_content(why + "\n", "text/plain");
     return httplib::Server::HandlerResponse::Handled;
   });
-  http->Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(kViewerPage, "text/html; charset=utf-8");
-  });
+  for (size_t i = 0; i < kViewerPageFileCount; ++i) {
+    const PageFile& file = kViewerPageFiles[i];
+    http->Get(file.path, [&file](const httplib::Request&, httplib::Response& res) {
+      res.set_content(file.bytes, file.size, file.contentType);
+    });
+  }
   http->Get("/frame.raw", [parts](const httplib::Request& req, httplib::Response& res) {
     ServeFrameRaw(parts, req, res);
   });

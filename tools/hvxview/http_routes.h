@@ -1,5 +1,5 @@
 // The viewer's HTTP interface on a cpp-httplib server:
-//   GET  /             the page (viewer_page.h)
+//   GET  /             the page, with /viewer.js and /viewer.css (viewer_page.h)
 //   GET  /frame.raw    the next frame after ?after=SEQUENCE, waiting up to a second
 //                      (204 when none came): a 4-byte little-endian length, that many
 //                      bytes of JSON describing the frame, then its pixel bytes

@@ -1,6 +1,7 @@
 #include "tools/hvxview/status_json.h"
 
 #include "tools/common/json_text.h"
+#include "tools/hvxview/grey_jpeg.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ Json FrameObject(const ViewFrame& frame) {
   o["height"] = h.height;
   o["bytesPerPixel"] = h.bytesPerPixel;
   o["effectiveBitsPerPixel"] = h.effectiveBitsPerPixel;
+  o["eightBitShift"] = EightBitShift(h);
   o["frameNumber"] = h.frameNumber;
   o["passNumber"] = h.passNumber;
   o["frameLength"] = h.frameLength;

@@ -24,7 +24,8 @@ struct ViewerState {
   std::vector<StreamReaderStats> streams;
 };
 
-// One JSON object: sequence, the header fields, receivedAt and latencyMs of FRAME.
+// One JSON object: sequence, the header fields, eightBitShift (grey_jpeg.h), receivedAt
+// and latencyMs of FRAME.
 std::string FrameJson(const ViewFrame& frame);
 
 // The whole of /status.json.

@@ -1,11 +1,19 @@
-// The viewer's one web page: plain HTML and JavaScript, served as it is by the viewer
-// at "/". It fetches each new frame with its description from /frame.raw (waiting on
-// the viewer for the next one), draws it on a canvas, polls /status.json once a
-// second and plots the frame rate and the capture-to-display latency of the last
-// minute. The page counts the frames it showed and those it skipped because it was
-// busy; what it shows of a frame (pixels and header fields) is always of one frame.
+// The viewer's web page, kept as files in tools/hvxview/page/ (HTML, JavaScript, CSS)
+// and built into the program by CMake (cmake/embed_file.cmake), served as they are:
+// "/" the HTML, "/viewer.js" and "/viewer.css" what it loads.
 //
-// Threading: a constant; any thread.
+// Threading: constants; any thread.
 #pragma once
 
-extern const char kViewerPage[];
+#include <cstddef>
+
+struct PageFile {
+  const char* path;         // the route, e.g. "/viewer.js"
+  const char* contentType;  // with its charset
+  const char* bytes;
+  size_t size;
+};
+
+// The page's files, kViewerPageFileCount of them.
+extern const PageFile kViewerPageFiles[];
+extern const size_t kViewerPageFileCount;
