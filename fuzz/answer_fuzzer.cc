@@ -11,10 +11,10 @@
 #include "orna/client_link.h"
 #include "orna/orna_client.h"
 #include "orna/wire.h"
+#include "tools/common/frame_header_view.h"
+#include "tools/common/reply_values.h"
 #include "tools/ornactl/command_support.h"
-#include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/reply_line.h"
-#include "tools/ornactl/reply_values.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ namespace {
 volatile size_t gSink;
 
 void Show(const OrnaReply& reply, bool isDelivery) {
-  ornactl::ReplyData data = ornactl::ToReplyData(reply, isDelivery);
+  tools_common::ReplyData data = ornactl::ToReplyData(reply, isDelivery);
   size_t length = ornactl::ReplyLine(data, false).size() + ornactl::ReplyLine(data, true).size();
-  length += ornactl::ReplyDataProblem(data).size();
+  length += tools_common::ReplyDataProblem(data).size();
   if (reply.result == 0 && reply.format == ORNA_FMT_IMAGE) {
-    ornactl::FrameView view = ornactl::InspectFrame(data.bytes, data.size, reply.count);
+    tools_common::FrameView view = tools_common::InspectFrame(data.bytes, data.size, reply.count);
     length += view.pixelBytes + view.problem.size();
   }
   gSink = length;

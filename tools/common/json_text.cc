@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace tools_json {
+namespace tools_common {
 namespace {
 
 // Length of the valid UTF-8 sequence starting at TEXT[I], or 0 when the byte there
@@ -102,4 +102,4 @@ std::string BareOrQuoted(std::string_view text) {
              : quoted;
 }
 
-}  // namespace tools_json
+}  // namespace tools_common

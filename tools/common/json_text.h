@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace tools_json {
+namespace tools_common {
 
 using Json = nlohmann::ordered_json;
 
@@ -39,4 +39,4 @@ std::string BareOrQuoted(std::string_view text);
 // TEXT always as a quoted JSON string.
 std::string Quoted(std::string_view text);
 
-}  // namespace tools_json
+}  // namespace tools_common

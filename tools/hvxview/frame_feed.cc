@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-double CaptureTime(const ornactl::FrameHeader& header) {
+double CaptureTime(const tools_common::FrameHeader& header) {
   return header.timeSeconds + header.timeMicroseconds / 1e6;
 }
 

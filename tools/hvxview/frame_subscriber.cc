@@ -53,8 +53,8 @@ void FrameSubscriber::Run() {
       if (OrnaNextDelivery(subscription, &reply, kWaitSliceMs) != 0) continue;
       lastDelivery = Clock::now();
       if (reply.result != 0) continue;  // e.g. "No frame taken yet."
-      const ornactl::FrameView view =
-          ornactl::InspectFrame(reply.bytes, reply.bytes != nullptr ? reply.size : 0, reply.count);
+      const tools_common::FrameView view =
+          tools_common::InspectFrame(reply.bytes, reply.bytes != nullptr ? reply.size : 0, reply.count);
       if (!view.hasHeader || !view.pixelsComplete || !view.problem.empty() ||
           view.header.width <= 0 || view.header.height <= 0) {
         ++badFrames_;

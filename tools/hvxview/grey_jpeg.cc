@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-int EightBitShift(const ornactl::FrameHeader& header) {
+int EightBitShift(const tools_common::FrameHeader& header) {
   const int bits = header.effectiveBitsPerPixel > 8 && header.effectiveBitsPerPixel <= 16
                        ? header.effectiveBitsPerPixel
                        : 16;
@@ -12,7 +12,7 @@ int EightBitShift(const ornactl::FrameHeader& header) {
 }
 
 bool FrameToGrey8(const ViewFrame& frame, std::vector<uint8_t>* grey, std::string* error) {
-  const ornactl::FrameHeader& h = frame.header;
+  const tools_common::FrameHeader& h = frame.header;
   const size_t pixels = static_cast<size_t>(h.width) * static_cast<size_t>(h.height);
   if (h.bytesPerPixel == 1 && frame.pixelBytes >= pixels) {
     grey->assign(frame.pixels, frame.pixels + pixels);

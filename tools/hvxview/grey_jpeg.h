@@ -15,7 +15,7 @@
 // How far a 16-bit pixel of a frame with HEADER is shifted right to give its 8-bit
 // grey: its effective bits less 8, or 8 when the effective bits (outside 9..16) say
 // nothing useful. The page applies the same shift, sent with each frame.
-int EightBitShift(const ornactl::FrameHeader& header);
+int EightBitShift(const tools_common::FrameHeader& header);
 
 // The frame's pixels as one byte each, as above. False with the reason in *error for a
 // depth other than 1 or 2 bytes per pixel.

@@ -59,7 +59,7 @@ void ServeFramePng(const ViewerParts& parts, httplib::Response& res) {
     res.set_content("no frame received yet\n", "text/plain");
     return;
   }
-  const ornactl::FrameHeader& h = frame->header;
+  const tools_common::FrameHeader& h = frame->header;
   std::string png, error;
   if (h.bytesPerPixel != 1 && h.bytesPerPixel != 2) {
     error = "frames of " + std::to_string(h.bytesPerPixel) + " bytes per pixel can't be PNG";

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "tools/common/addresses.h"
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/frame_subscriber.h"
 #include "tools/hvxview/http_routes.h"
@@ -23,7 +24,6 @@
 #include "tools/hvxview/server_status.h"
 #include "tools/hvxview/stream_hub.h"
 #include "tools/hvxview/viewer_http_server.h"
-#include "tools/ornactl/addresses.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ int Run(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }
-  if (!ornactl::IsServerAddress(options.server)) {
+  if (!tools_common::IsServerAddress(options.server)) {
     std::fprintf(stderr, "hvxview: \"%s\" is not /CONTEXT/SERVER\n", options.server.c_str());
     return 2;
   }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "orna/orna_client.h"
-#include "tools/ornactl/reply_values.h"
+#include "tools/common/reply_values.h"
 
 namespace {
 
@@ -64,8 +64,8 @@ ServerStatusSnapshot ServerStatusPoller::ReadOnce() const {
     return s;
   }
   s.reachable = true;
-  s.serverStatus = std::string(ornactl::TextAt(status.bytes, status.size));
-  s.sourceName = std::string(ornactl::TextAt(name.bytes, name.size));
+  s.serverStatus = std::string(tools_common::TextAt(status.bytes, status.size));
+  s.sourceName = std::string(tools_common::TextAt(name.bytes, name.size));
   int32_t code = 0;
   std::memcpy(&code, sourceStatus.bytes, sizeof code);
   s.sourceStatus = code;

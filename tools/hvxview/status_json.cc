@@ -5,12 +5,12 @@
 
 namespace {
 
-using tools_json::Json;
-using tools_json::JsonNumber;
-using tools_json::JsonText;
+using tools_common::Json;
+using tools_common::JsonNumber;
+using tools_common::JsonText;
 
 Json FrameObject(const ViewFrame& frame) {
-  const ornactl::FrameHeader& h = frame.header;
+  const tools_common::FrameHeader& h = frame.header;
   Json o = Json::object();
   o["sequence"] = frame.sequence;
   o["magic"] = JsonText(h.magic);
@@ -34,7 +34,7 @@ Json FrameObject(const ViewFrame& frame) {
 
 }  // namespace
 
-std::string FrameJson(const ViewFrame& frame) { return tools_json::JsonLine(FrameObject(frame)); }
+std::string FrameJson(const ViewFrame& frame) { return tools_common::JsonLine(FrameObject(frame)); }
 
 std::string StatusJson(const ViewerState& state) {
   Json o = Json::object();
@@ -77,5 +77,5 @@ std::string StatusJson(const ViewerState& state) {
     streams.push_back(std::move(entry));
   }
   o["streams"] = std::move(streams);
-  return tools_json::JsonLine(o);
+  return tools_common::JsonLine(o);
 }

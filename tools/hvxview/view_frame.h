@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "tools/ornactl/frame_header_view.h"
+#include "tools/common/frame_header_view.h"
 
 struct ViewFrame {
   uint64_t sequence = 0;  // the viewer's own count of frames received, from 1
-  ornactl::FrameHeader header;
+  tools_common::FrameHeader header;
   const uint8_t* pixels = nullptr;  // header.width * header.height * bytesPerPixel bytes
   size_t pixelBytes = 0;
   double receivedAt = 0.0;  // seconds since 1970 UTC
@@ -23,4 +23,4 @@ struct ViewFrame {
 };
 
 // Capture time of the frame (header time) in seconds since 1970 UTC.
-double CaptureTime(const ornactl::FrameHeader& header);
+double CaptureTime(const tools_common::FrameHeader& header);

@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "source/animation_loader.h"
+#include "tools/common/animation_writer.h"
 #include "tools/common/grey_png.h"
 #include "tools/common/grey_tiff.h"
-#include "tools/immtool/animation_writer.h"
 #include "tools/immtool/describe.h"
 
 namespace {

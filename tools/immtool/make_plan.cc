@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tools/immtool/animation_writer.h"
+#include "tools/common/animation_writer.h"
 
 namespace {
 

@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/ornactl/addresses.h"
+#include "tools/common/addresses.h"
 #include "tools/ornactl/format_names.h"
 
 namespace ornactl {
+
+using tools_common::IsDeviceAddress;
+using tools_common::ReplyData;
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "ornactl: %s\n", message.c_str());

@@ -12,6 +12,8 @@
 
 namespace ornactl {
 
+using tools_common::ReplyData;
+
 // Prints "ornactl: MESSAGE" to stderr and answers kExitUsage.
 int UsageError(const std::string& message);
 

@@ -4,12 +4,28 @@
 #include <cstdio>
 
 #include "orna/orna_api.h"
+#include "tools/common/frame_header_view.h"
 #include "tools/common/json_text.h"
 #include "tools/ornactl/crc32.h"
-#include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/reply_line.h"
 
 namespace ornactl {
+
+using tools_common::CountOrZero;
+using tools_common::DecodeFrameHeader;
+using tools_common::ElementsPresent;
+using tools_common::FrameHeader;
+using tools_common::FrameView;
+using tools_common::HexOf;
+using tools_common::InspectFrame;
+using tools_common::IsHeaderValue;
+using tools_common::IsNumberFormat;
+using tools_common::NumberAt;
+using tools_common::ReplyData;
+using tools_common::ReplyDataProblem;
+using tools_common::Text48At;
+using tools_common::TextAt;
+
 namespace {
 
 constexpr size_t kHexShown = 64;       // raw bytes shown as hex, at most
@@ -21,13 +37,13 @@ std::string HumanNumber(double number, short format) {
   if (std::isinf(number)) return number > 0 ? "inf" : "-inf";
   // A float widened to double is exact, so narrowing it back loses nothing.
   if (format == ORNA_FMT_FLOAT) {
-    return tools_json::JsonLine(tools_json::JsonNumber(static_cast<float>(number)));
+    return tools_common::JsonLine(tools_common::JsonNumber(static_cast<float>(number)));
   }
-  return tools_json::JsonLine(tools_json::JsonNumber(number));
+  return tools_common::JsonLine(tools_common::JsonNumber(number));
 }
 
-using tools_json::BareOrQuoted;
-using tools_json::Quoted;
+using tools_common::BareOrQuoted;
+using tools_common::Quoted;
 
 std::string HumanHeader(const FrameHeader& h) {
   char line[256];

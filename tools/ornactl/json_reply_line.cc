@@ -1,17 +1,33 @@
 #include <algorithm>
 
 #include "orna/orna_api.h"
+#include "tools/common/frame_header_view.h"
 #include "tools/common/json_text.h"
 #include "tools/ornactl/crc32.h"
-#include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/reply_line.h"
 
 namespace ornactl {
+
+using tools_common::CountOrZero;
+using tools_common::DecodeFrameHeader;
+using tools_common::ElementsPresent;
+using tools_common::FrameHeader;
+using tools_common::FrameView;
+using tools_common::HexOf;
+using tools_common::InspectFrame;
+using tools_common::IsHeaderValue;
+using tools_common::IsNumberFormat;
+using tools_common::NumberAt;
+using tools_common::ReplyData;
+using tools_common::ReplyDataProblem;
+using tools_common::Text48At;
+using tools_common::TextAt;
+
 namespace {
 
-using tools_json::Json;
-using tools_json::JsonNumber;
-using tools_json::JsonText;
+using tools_common::Json;
+using tools_common::JsonNumber;
+using tools_common::JsonText;
 
 constexpr size_t kHexShown = 64;  // raw bytes given as hex, at most
 
@@ -99,7 +115,7 @@ std::string JsonReplyLine(const ReplyData& r) {
   const std::string problem = ReplyDataProblem(r);
   if (!problem.empty()) line["problem"] = JsonText(problem);
   if (!r.savedPath.empty()) line["png"] = JsonText(r.savedPath);
-  return tools_json::JsonLine(line);
+  return tools_common::JsonLine(line);
 }
 
 }  // namespace ornactl

@@ -3,12 +3,16 @@
 #include <vector>
 
 #include "orna/orna_client.h"
-#include "tools/ornactl/addresses.h"
+#include "tools/common/addresses.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/listing_lines.h"
 
 namespace ornactl {
+
+using tools_common::IsDeviceAddress;
+using tools_common::IsServerAddress;
+
 namespace {
 
 int PrintFailure(int result, bool json) {

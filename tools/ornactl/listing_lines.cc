@@ -9,10 +9,10 @@
 namespace ornactl {
 namespace {
 
-using tools_json::BareOrQuoted;
-using tools_json::Json;
-using tools_json::JsonLine;
-using tools_json::JsonText;
+using tools_common::BareOrQuoted;
+using tools_common::Json;
+using tools_common::JsonLine;
+using tools_common::JsonText;
 
 std::string AccessText(int access) {
   switch (access) {
@@ -42,7 +42,7 @@ std::string PropertyLine(const OrnaPropertyInfo& p, size_t nameWidth) {
                 FormatName(FullFormatCode(p.outFormat)).c_str(), p.outSize,
                 FormatName(FullFormatCode(p.inFormat)).c_str(), p.inSize,
                 AccessText(p.access).c_str());
-  return Padded(BareOrQuoted(p.name), nameWidth) + line + tools_json::Quoted(p.description);
+  return Padded(BareOrQuoted(p.name), nameWidth) + line + tools_common::Quoted(p.description);
 }
 
 std::string PropertyJsonLine(const OrnaPropertyInfo& p) {

@@ -7,14 +7,20 @@
 #include <system_error>
 
 #include "orna/orna_api.h"
+#include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/format_names.h"
-#include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/png_writer.h"
 #include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
+
+using tools_common::FrameView;
+using tools_common::InspectFrame;
+using tools_common::ReplyData;
+using tools_common::ReplyDataProblem;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

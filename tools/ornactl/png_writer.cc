@@ -4,6 +4,9 @@
 
 namespace ornactl {
 
+using tools_common::FrameHeader;
+using tools_common::FrameView;
+
 std::string FramePngPath(const std::string& directory, uint32_t frameNumber) {
   std::string path = directory;
   if (!path.empty() && path.back() != '/') path += '/';

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/ornactl/frame_header_view.h"
+#include "tools/common/frame_header_view.h"
 
 namespace ornactl {
+
+using tools_common::FrameView;
 
 // DIR/frame-<frameNumber>.png
 std::string FramePngPath(const std::string& directory, uint32_t frameNumber);

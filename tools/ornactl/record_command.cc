@@ -10,13 +10,18 @@
 
 #include "orna/orna_api.h"
 #include "source/frame_slot.h"
-#include "tools/immtool/animation_writer.h"
+#include "tools/common/animation_writer.h"
+#include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
-#include "tools/ornactl/frame_header_view.h"
 #include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
+
+using tools_common::FrameHeader;
+using tools_common::FrameView;
+using tools_common::InspectFrame;
+
 namespace {
 
 // Longest single wait for a delivery, so that an interrupt is noticed soon.

@@ -8,9 +8,11 @@
 
 #include <string>
 
-#include "tools/ornactl/reply_values.h"
+#include "tools/common/reply_values.h"
 
 namespace ornactl {
+
+using tools_common::ReplyData;
 
 // "result 0: 42", "result 36: illegal property", ... without a line end.
 std::string HumanReplyLine(const ReplyData& reply);

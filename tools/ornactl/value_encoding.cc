@@ -4,12 +4,14 @@
 #include <cstring>
 
 #include "orna/orna_api.h"
+#include "tools/common/reply_values.h"
 #include "tools/ornactl/format_names.h"
 
 namespace ornactl {
-namespace {
 
-constexpr size_t kText48Width = 48;
+using tools_common::kText48Width;
+
+namespace {
 
 void AppendLittleEndian(uint64_t bits, int bytes, std::string* out) {
   for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));

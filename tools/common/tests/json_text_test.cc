@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace tools_json {
+namespace tools_common {
 namespace {
 
 struct TextCase {
@@ -90,4 +90,4 @@ TEST(JsonTextTest, InvalidUtf8NotMappedIsReplacedNotThrown) {
 }
 
 }  // namespace
-}  // namespace tools_json
+}  // namespace tools_common

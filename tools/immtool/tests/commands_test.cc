@@ -10,8 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
 #include "source/frame_slot.h"
+#include "tests/support/temp_dir.h"
 #include "tools/common/grey_png.h"
 #include "tools/common/grey_tiff.h"
 #include "tools/immtool/describe.h"

@@ -6,13 +6,17 @@
 
 #include "tests/support/temp_dir.h"
 #include "tools/common/grey_png.h"
-#include "tools/ornactl/tests/frame_bytes.h"
+#include "tools/common/tests/frame_bytes.h"
 
 namespace ornactl {
+
+using tools_common::FrameView;
+using tools_common::InspectFrame;
+
 namespace {
 
-using testing::FrameBytes;
-using testing::HeaderFields;
+using tools_common::testing::FrameBytes;
+using tools_common::testing::HeaderFields;
 
 class PngWriterTest : public ::testing::Test {
  protected:

@@ -6,14 +6,17 @@
 #include <cstring>
 
 #include "orna/orna_api.h"
-#include "tools/ornactl/tests/frame_bytes.h"
+#include "tools/common/tests/frame_bytes.h"
 
 namespace ornactl {
+
+using tools_common::ReplyData;
+
 namespace {
 
-using testing::FrameBytes;
-using testing::HeaderBytes;
-using testing::HeaderFields;
+using tools_common::testing::FrameBytes;
+using tools_common::testing::HeaderBytes;
+using tools_common::testing::HeaderFields;
 
 template <typename T>
 std::vector<uint8_t> Raw(std::initializer_list<T> values) {

@@ -1,8 +1,8 @@
-#include "tools/ornactl/addresses.h"
+#include "tools/common/addresses.h"
 
 #include <gtest/gtest.h>
 
-namespace ornactl {
+namespace tools_common {
 namespace {
 
 struct AddressCase {
@@ -27,4 +27,4 @@ TEST(AddressesTest, PartsMustBeThereAndNonEmpty) {
 }
 
 }  // namespace
-}  // namespace ornactl
+}  // namespace tools_common

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace ornactl {
+namespace tools_common {
 
 constexpr size_t kFrameHeaderSize = 188;
 constexpr size_t kFramePrefixSize = 196;  // header, uint32 pixel count, 4-byte address word
@@ -51,4 +51,4 @@ struct FrameView {
 // equal to COUNT.
 FrameView InspectFrame(const uint8_t* data, size_t size, int32_t count);
 
-}  // namespace ornactl
+}  // namespace tools_common

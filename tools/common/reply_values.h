@@ -1,4 +1,4 @@
-// Access to the data of one call answer or delivery as ornactl shows it: the elements
+// Access to the data of one call answer or delivery as the tools show it: the elements
 // really present (never more than the bytes hold, never more than the count), numbers,
 // texts, and the check of the data against its format and count. Shared by the
 // readable and the JSON line. Pure functions; any thread.
@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace ornactl {
+namespace tools_common {
 
 // One answer or delivery as a line shows it. `bytes` (size bytes) is only read, and
 // only within `size`.
@@ -57,4 +57,4 @@ bool IsHeaderValue(const ReplyData& reply);
 // inconsistent frame); empty when nothing is. Results other than 0 carry no data to judge.
 std::string ReplyDataProblem(const ReplyData& reply);
 
-}  // namespace ornactl
+}  // namespace tools_common

@@ -1,4 +1,4 @@
-#include "tools/immtool/animation_writer.h"
+#include "tools/common/animation_writer.h"
 
 #include <cerrno>
 #include <cstring>

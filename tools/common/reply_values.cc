@@ -1,12 +1,12 @@
-#include "tools/ornactl/reply_values.h"
+#include "tools/common/reply_values.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "orna/orna_api.h"
-#include "tools/ornactl/frame_header_view.h"
+#include "tools/common/frame_header_view.h"
 
-namespace ornactl {
+namespace tools_common {
 namespace {
 
 // Bytes one element takes in the data (frames: the pixel bytes after the prefix);
@@ -98,4 +98,4 @@ std::string ReplyDataProblem(const ReplyData& r) {
   return "";
 }
 
-}  // namespace ornactl
+}  // namespace tools_common

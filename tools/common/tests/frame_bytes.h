@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace ornactl::testing {
+namespace tools_common::testing {
 
 inline void PutU32(std::vector<uint8_t>* bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) (*bytes)[offset + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -61,4 +61,4 @@ inline std::vector<uint8_t> FrameBytes(const HeaderFields& f, const std::vector<
   return b;
 }
 
-}  // namespace ornactl::testing
+}  // namespace tools_common::testing

@@ -1,10 +1,10 @@
-#include "tools/ornactl/frame_header_view.h"
+#include "tools/common/frame_header_view.h"
 
 #include <gtest/gtest.h>
 
-#include "tools/ornactl/tests/frame_bytes.h"
+#include "tools/common/tests/frame_bytes.h"
 
-namespace ornactl {
+namespace tools_common {
 namespace {
 
 using testing::FrameBytes;
@@ -150,4 +150,4 @@ TEST(FrameHeaderViewTest, NullBuffer) {
 }
 
 }  // namespace
-}  // namespace ornactl
+}  // namespace tools_common

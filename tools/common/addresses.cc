@@ -1,6 +1,6 @@
-#include "tools/ornactl/addresses.h"
+#include "tools/common/addresses.h"
 
-namespace ornactl {
+namespace tools_common {
 namespace {
 
 // True when ADDRESS is PARTS non-empty names, each preceded by a single slash.
@@ -25,4 +25,4 @@ bool IsDeviceAddress(std::string_view address) { return HasParts(address, 3); }
 
 bool IsServerAddress(std::string_view address) { return HasParts(address, 2); }
 
-}  // namespace ornactl
+}  // namespace tools_common

@@ -1,8 +1,8 @@
-#include "tools/ornactl/frame_header_view.h"
+#include "tools/common/frame_header_view.h"
 
 #include <cstring>
 
-namespace ornactl {
+namespace tools_common {
 namespace {
 
 // Offsets in the header; all fields are little-endian 32-bit unless noted.
@@ -109,4 +109,4 @@ FrameView InspectFrame(const uint8_t* data, size_t size, int32_t count) {
   return view;
 }
 
-}  // namespace ornactl
+}  // namespace tools_common
