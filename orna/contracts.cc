@@ -1,20 +1,11 @@
 #include "orna/contracts.h"
 
 #include <algorithm>
-#include <string_view>
 #include <unordered_map>
 
 #include "orna/orna_api.h"
 
 namespace {
-
-// Subscriptions ROUTING_ID holds.
-long HeldBy(const OrnaContracts& contracts, const std::string& routingId) {
-  long held = 0;
-  for (const auto& c : contracts.list)
-    for (const OrnaSubscriber& s : c->subscribers) held += s.routingId == routingId ? 1 : 0;
-  return held;
-}
 
 void DropEmpty(OrnaContracts& contracts) {
   auto& list = contracts.list;
@@ -29,38 +20,38 @@ const std::string& PartyOf(const OrnaSubscriber& s) {
   return s.party.empty() ? s.routingId : s.party;
 }
 
-// The contracts each connection and each party holds (a contract is held by its
-// oldest subscriber), and the party of each holding connection. The names point into
-// the table, which must not change while they are used.
-struct Holdings {
-  std::unordered_map<std::string_view, long> byConnection, byParty;
-  std::unordered_map<std::string_view, std::string_view> partyOf;
-};
-
-Holdings CountHoldings(const OrnaContracts& contracts) {
-  Holdings h;
+// The holdings of the table as it is now (a contract is held by its oldest subscriber).
+const OrnaHoldings& Holdings(const OrnaContracts& contracts) {
+  OrnaHoldings& h = contracts.holdings;
+  if (h.at == contracts.changes) return h;
+  h.subscriptions.clear();
+  h.byConnection.clear();
+  h.byParty.clear();
+  h.partyOf.clear();
   for (const auto& c : contracts.list) {
+    for (const OrnaSubscriber& s : c->subscribers) ++h.subscriptions[s.routingId];
     if (c->subscribers.empty()) continue;
     const OrnaSubscriber& holder = c->subscribers.front();
     ++h.byConnection[holder.routingId];
     ++h.byParty[PartyOf(holder)];
     h.partyOf.emplace(holder.routingId, PartyOf(holder));
   }
+  h.at = contracts.changes;
   return h;
 }
 
-long Count(const std::unordered_map<std::string_view, long>& counts, std::string_view name) {
+long Count(const std::unordered_map<std::string, long>& counts, const std::string& name) {
   auto it = counts.find(name);
   return it == counts.end() ? 0 : it->second;
 }
 
 // The connection with the most contracts among those of PARTY other than EXCEPT, and
 // its count; "" and 0 when there is none.
-std::pair<std::string_view, long> LargestConnection(const Holdings& h, std::string_view party,
-                                                    std::string_view except) {
-  std::pair<std::string_view, long> largest{"", 0};
+std::pair<std::string, long> LargestConnection(const OrnaHoldings& h, const std::string& party,
+                                               const std::string& except) {
+  std::pair<std::string, long> largest{"", 0};
   for (const auto& [connection, held] : h.byConnection)
-    if (connection != except && h.partyOf.at(connection) == party && held > largest.second)
+    if (connection != except && held > largest.second && h.partyOf.at(connection) == party)
       largest = {connection, held};
   return largest;
 }
@@ -70,15 +61,15 @@ std::pair<std::string_view, long> LargestConnection(const Holdings& h, std::stri
 // still holds at least as many, and the two never take turns).
 std::string GivingWay(const OrnaContracts& contracts, const std::string& routingId,
                       const std::string& party) {
-  const Holdings h = CountHoldings(contracts);
-  const std::string_view ownParty = party.empty() ? routingId : party;
-  std::pair<std::string_view, long> other{"", 0};
+  const OrnaHoldings& h = Holdings(contracts);
+  const std::string& ownParty = party.empty() ? routingId : party;
+  std::pair<std::string, long> other{"", 0};
   for (const auto& [name, held] : h.byParty)
-    if (name != ownParty && held > other.second) other = {name, held};
+    if (held > other.second && name != ownParty) other = {name, held};
   if (other.second >= Count(h.byParty, ownParty) + 2)
-    return std::string(LargestConnection(h, other.first, "").first);
-  std::pair<std::string_view, long> sibling = LargestConnection(h, ownParty, routingId);
-  if (sibling.second >= Count(h.byConnection, routingId) + 2) return std::string(sibling.first);
+    return LargestConnection(h, other.first, "").first;
+  std::pair<std::string, long> sibling = LargestConnection(h, ownParty, routingId);
+  if (sibling.second >= Count(h.byConnection, routingId) + 2) return sibling.first;
   return "";
 }
 
@@ -98,7 +89,7 @@ Admission Admit(const OrnaContracts& contracts, const OrnaContract* existing,
       if (s.routingId == routingId) a.renewal = true;
     if (a.renewal) return a;
   }
-  if (HeldBy(contracts, routingId) >= contracts.perClientMax) {
+  if (Count(Holdings(contracts).subscriptions, routingId) >= contracts.perClientMax) {
     a.result = ORNA_TOO_MANY_CONTRACTS;
     return a;
   }
@@ -115,6 +106,7 @@ std::unique_ptr<OrnaContract> TakeNewestOf(OrnaContracts& contracts, const std::
     if (list[i]->subscribers.empty() || list[i]->subscribers.front().routingId != holder) continue;
     std::unique_ptr<OrnaContract> taken = std::move(list[i]);
     list.erase(list.begin() + (long)i);
+    ++contracts.changes;
     return taken;
   }
   return nullptr;
@@ -170,6 +162,7 @@ int OrnaSubscribeContract(OrnaContracts& contracts, const OrnaContractKey& key,
     contracts.list.push_back(std::move(created));
   }
   c->subscribers.push_back({routingId, party, now});
+  ++contracts.changes;
   *contract = c;
   return ORNA_OK;
 }
@@ -184,6 +177,7 @@ bool OrnaUnsubscribeContract(OrnaContracts& contracts, const OrnaContractKey& ke
                             [&](const OrnaSubscriber& s) { return s.routingId == routingId; }),
              subs.end());
   bool removed = subs.size() != before;
+  if (removed) ++contracts.changes;
   DropEmpty(contracts);
   return removed;
 }
@@ -195,6 +189,7 @@ void OrnaForgetClient(OrnaContracts& contracts, const std::string& routingId) {
                               [&](const OrnaSubscriber& s) { return s.routingId == routingId; }),
                subs.end());
   }
+  ++contracts.changes;
   DropEmpty(contracts);
 }
 
@@ -202,9 +197,11 @@ void OrnaExpireContracts(OrnaContracts& contracts, OrnaClock::time_point now) {
   auto lease = std::chrono::milliseconds(contracts.leaseMs);
   for (auto& c : contracts.list) {
     auto& subs = c->subscribers;
+    size_t before = subs.size();
     subs.erase(std::remove_if(subs.begin(), subs.end(),
                               [&](const OrnaSubscriber& s) { return now - s.renewed > lease; }),
                subs.end());
+    if (subs.size() != before) ++contracts.changes;
   }
   DropEmpty(contracts);
 }

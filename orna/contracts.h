@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using OrnaClock = std::chrono::steady_clock;
@@ -51,6 +52,14 @@ struct OrnaContract {
   uint32_t sequence = 0;          // deliveries made
 };
 
+// Who holds how much, as of `at` (a value of OrnaContracts::changes): subscriptions per
+// connection, contracts held per connection and per party, and each holder's party.
+struct OrnaHoldings {
+  uint64_t at = ~uint64_t(0);
+  std::unordered_map<std::string, long> subscriptions, byConnection, byParty;
+  std::unordered_map<std::string, std::string> partyOf;
+};
+
 struct OrnaContracts {
   std::vector<std::unique_ptr<OrnaContract>> list;
   uint32_t nextId = 1;
@@ -58,6 +67,10 @@ struct OrnaContracts {
   // Most subscriptions one client may hold, so that a single client can't take every
   // contract; the server sets it from MaxNumContracts.
   long perClientMax = 1L << 30;
+  // Counted anew only after a change of who subscribes to what, so that a flood of
+  // subscriptions that are refused or renewed costs a look-up each, not a count.
+  uint64_t changes = 0;
+  mutable OrnaHoldings holdings;
 };
 
 // Whether ROUTING_ID of PARTY may subscribe to KEY now, with no change to the table:
