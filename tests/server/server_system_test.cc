@@ -198,9 +198,9 @@ TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
   }
 }
 
-// One client sends 1,000 junk subscriptions (unknown devices, unknown properties, and
-// valid ones far beyond its share) and renews them: a normal ornactl monitor still
-// subscribes and receives frames.
+// One client sends 1,000 junk subscriptions (odd device names, which select Server,
+// unknown properties, and valid ones far beyond its share) and renews them: a normal
+// ornactl monitor still subscribes and receives frames.
 TEST_F(ServerSystemTest, JunkSubscriptionsOfOneClientDontKeepOthersOut) {
   ASSERT_NO_FATAL_FAILURE(StartServer("25"));
   std::string context, server, endpoint;
