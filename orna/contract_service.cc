@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "orna/module_devices.h"
 #include "orna/orna_client.h"
 #include "orna/property_read.h"
 #include "orna/server.h"
@@ -191,28 +192,56 @@ void ServeGroup(const std::string& property, ScheduledGroup& group) {
   }
 }
 
-bool DeviceKnown(const std::string& device) {
-  for (const OrnaDevice& d : Server().devices)
-    if (d.name == device) return true;
-  return false;
+// The contract a request names, its device as the module selects it; false with the
+// refusal when the module has no such device.
+bool SelectedKeyOf(const RequestHeader& request, OrnaContractKey* key,
+                   OrnaSelectedDevice* device, int* refusal) {
+  if (!KeyOf(request, key, refusal)) return false;
+  if (!OrnaSelectDevice(key->device, device)) {
+    *refusal = ORNA_ILLEGAL_DEVICE;
+    return false;
+  }
+  key->device = device->name;
+  return true;
+}
+
+// Tells the subscribers of a contract ended to make room for another that it is gone
+// (they learn "too many contracts", as their next renewal would).
+void TellEnded(OrnaContract& ended) {
+  ReplyHeader gone;
+  gone.result = ORNA_TOO_MANY_CONTRACTS;
+  gone.format = ended.key.format;
+  orna_wire::CopyName(gone.text, sizeof gone.text, OrnaErrorText(ORNA_TOO_MANY_CONTRACTS));
+  OrnaAnswerData none;
+  Deliver(ended, gone, &none);
 }
 
 }  // namespace
 
-// A subscription that would make a new contract is checked the way its first read would
-// answer it, before it takes a contract: an unknown device is refused with "illegal
-// device", and a property the module answers "illegal property" for with that. The
-// check is the contract's first read itself (except on a scheduled property, whose
-// contracts wait for the next schedule), so nothing is read twice.
-void OrnaServeSubscribe(const std::string& client, const RequestHeader& request) {
+// A subscription goes to the device the module selects for its name, and is checked
+// the way its first read would answer it before it takes a contract: a device the
+// module doesn't have is refused with "illegal device", a property the module answers
+// "illegal property" for with that. The check is the contract's first read itself, so
+// nothing is read twice; on a scheduled property, whose contracts wait for the next
+// schedule instead of reading, it is the device's property records. The caps come
+// first: a subscription they refuse reads nothing (a read of a scheduled property
+// would use up its frame).
+void OrnaServeSubscribe(const std::string& client, const std::string& party,
+                        const RequestHeader& request) {
   OrnaServer& s = Server();
   OrnaContractKey key;
+  OrnaSelectedDevice device;
   int refusal = ORNA_OK;
-  if (!KeyOf(request, &key, &refusal)) return OrnaAnswer(client, Ack(request, refusal), nullptr);
-  if (!DeviceKnown(key.device)) return OrnaAnswer(client, Ack(request, ORNA_ILLEGAL_DEVICE), nullptr);
+  if (!SelectedKeyOf(request, &key, &device, &refusal))
+    return OrnaAnswer(client, Ack(request, refusal), nullptr);
   const bool scheduled = s.scheduledProperties.count(key.property) != 0;
-  ContractRead first;
   const bool isNew = OrnaFindContract(s.contracts, key) == nullptr;
+  if (isNew && scheduled && !OrnaDeviceHasProperty(device, key.property))
+    return OrnaAnswer(client, Ack(request, ORNA_ILLEGAL_PROPERTY), nullptr);
+  s.contracts.perClientMax = MaxNumContracts / 4 > 1 ? MaxNumContracts / 4 : 1;
+  int result = OrnaAdmitSubscription(s.contracts, key, client, party, MaxNumContracts);
+  if (result != ORNA_OK) return OrnaAnswer(client, Ack(request, result), nullptr);
+  ContractRead first;
   if (isNew && !scheduled) {
     first.device = key.device;
     first.format = key.format;
@@ -221,12 +250,14 @@ void OrnaServeSubscribe(const std::string& client, const RequestHeader& request)
     if (first.header.result == ORNA_ILLEGAL_PROPERTY || first.header.result == ORNA_ILLEGAL_DEVICE)
       return OrnaAnswer(client, Ack(request, first.header.result), nullptr);
   }
-  s.contracts.perClientMax = MaxNumContracts / 4 > 1 ? MaxNumContracts / 4 : 1;
   const OrnaClock::time_point now = OrnaClock::now();
   OrnaContract* contract = nullptr;
-  int result = OrnaSubscribeContract(s.contracts, key, client, now, MaxNumContracts, &contract);
+  std::unique_ptr<OrnaContract> ended;
+  result = OrnaSubscribeContract(s.contracts, key, client, party, now, MaxNumContracts,
+                                 &contract, &ended);
   ReplyHeader ack = Ack(request, result);
-  if (result == ORNA_OK) ack.aux = contract->id;
+  const uint32_t id = result == ORNA_OK ? contract->id : 0;
+  ack.aux = id;
   ack.aux2 = (uint32_t)s.contracts.leaseMs;
   if (result == ORNA_OK && isNew) {
     if (scheduled) {
@@ -240,16 +271,20 @@ void OrnaServeSubscribe(const std::string& client, const RequestHeader& request)
       contract->nextDue = now + std::chrono::milliseconds(key.intervalMs);
     }
   }
+  if (ended != nullptr) TellEnded(*ended);
   OrnaAnswer(client, ack, nullptr);
-  if (result == ORNA_OK && isNew && !scheduled && WorthSending(first.header))
-    Deliver(*contract, first.header, &first.data);
+  // The answer may have found the client gone and ended its contracts: look again.
+  if (result != ORNA_OK || !isNew || scheduled || !WorthSending(first.header)) return;
+  if (OrnaContract* made = FindById(id)) Deliver(*made, first.header, &first.data);
 }
 
 void OrnaServeUnsubscribe(const std::string& client, const RequestHeader& request) {
   OrnaServer& s = Server();
   OrnaContractKey key;
+  OrnaSelectedDevice device;
   int refusal = ORNA_OK;
-  if (!KeyOf(request, &key, &refusal)) return OrnaAnswer(client, Ack(request, refusal), nullptr);
+  if (!SelectedKeyOf(request, &key, &device, &refusal))
+    return OrnaAnswer(client, Ack(request, refusal), nullptr);
   bool removed = OrnaUnsubscribeContract(s.contracts, key, client);
   OrnaAnswer(client, Ack(request, removed ? ORNA_OK : ORNA_INVALID_ARGUMENT), nullptr);
 }

@@ -10,5 +10,7 @@
 
 #include "orna/wire.h"
 
-void OrnaServeSubscribe(const std::string& client, const orna_wire::RequestHeader& request);
+// CLIENT is the connection's routing id, PARTY who it belongs to (OrnaPartyOf).
+void OrnaServeSubscribe(const std::string& client, const std::string& party,
+                        const orna_wire::RequestHeader& request);
 void OrnaServeUnsubscribe(const std::string& client, const orna_wire::RequestHeader& request);

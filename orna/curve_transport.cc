@@ -101,8 +101,12 @@ void Answer(CurveGate* gate, const std::vector<std::string>& request) {
     Say("refused a client from " + request[3] + ": key " + key + " is not admitted");
   }
   const std::string id = request.size() >= 2 ? request[1] : "";
+  // An admitted client is known by its key (User-Id), so that the contracts count a
+  // party by its key rather than by its connections.
+  char user[kOrnaCurveKeyText + 1] = "";
+  if (admitted) zmq_z85_encode(user, (const uint8_t*)request[6].data(), 32);
   const std::string answer[] = {"1.0", id, admitted ? "200" : "400",
-                                admitted ? "OK" : "key not admitted", "", ""};
+                                admitted ? "OK" : "key not admitted", user, ""};
   for (int i = 0; i < 6; ++i) zmq_send(gate->socket, answer[i].data(), answer[i].size(), i < 5 ? ZMQ_SNDMORE : 0);
 }
 

@@ -51,6 +51,15 @@ int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& he
   return error != 0 ? error : OrnaFinishToClient(router, header, data);
 }
 
+std::string OrnaPartyOf(OrnaMessage& part) {
+  // The gate names an admitted client by its key (User-Id); ZeroMQ adds the address.
+  const char* key = zmq_msg_gets(part.get(), "User-Id");
+  if (key != nullptr && *key != '\0') return std::string("key ") + key;
+  const char* address = zmq_msg_gets(part.get(), "Peer-Address");
+  if (address != nullptr && *address != '\0') return std::string("address ") + address;
+  return "";
+}
+
 bool OrnaEncodeReply(const orna_wire::ReplyHeader& header, OrnaMessage* message) {
   if (!message->Allocate(orna_wire::kReplyHeaderSize)) return false;
   orna_wire::EncodeReply(header, message->data());

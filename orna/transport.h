@@ -34,5 +34,10 @@ int OrnaSendToClient(void* router, const std::string& routingId, OrnaMessage& he
 int OrnaOpenToClient(void* router, const std::string& routingId);
 int OrnaFinishToClient(void* router, OrnaMessage& header, OrnaMessage* data);
 
+// Who sent PART (a part received from a client): "key " and the client's CURVE key
+// when the server admits clients by key, else "address " and its network address; ""
+// when ZeroMQ knows neither (an in-process peer).
+std::string OrnaPartyOf(OrnaMessage& part);
+
 // Encodes HEADER into MESSAGE.
 bool OrnaEncodeReply(const orna_wire::ReplyHeader& header, OrnaMessage* message);

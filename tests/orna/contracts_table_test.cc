@@ -27,16 +27,20 @@ OrnaContractKey Key(int intervalMs = 100) {
 
 class ContractsTableTest : public ::testing::Test {
  protected:
+  // CLIENT is a connection of its own party unless PARTY names one.
   int Subscribe(const OrnaContractKey& key, const std::string& client, int max = 100,
-                OrnaContract** out = nullptr) {
+                OrnaContract** out = nullptr, const std::string& party = "") {
     OrnaContract* c = nullptr;
-    int r = OrnaSubscribeContract(table_, key, client, now_, max, &c);
+    int admitted = OrnaAdmitSubscription(table_, key, client, party, max);
+    int r = OrnaSubscribeContract(table_, key, client, party, now_, max, &c, &ended_);
+    EXPECT_EQ(admitted, r) << "the check and the subscription disagree";
     if (out != nullptr) *out = c;
     return r;
   }
   size_t Subscribers(size_t i) const { return table_.list.at(i)->subscribers.size(); }
 
   OrnaContracts table_;
+  std::unique_ptr<OrnaContract> ended_;  // made room for the last subscription
   OrnaClock::time_point now_ = OrnaClock::time_point() + std::chrono::hours(1);
 };
 
@@ -143,6 +147,71 @@ TEST_F(ContractsTableTest, OneClientHoldsNoMoreThanItsShare) {
   // Others still subscribe, to the same contracts and to new ones.
   EXPECT_EQ(ORNA_OK, Subscribe(Key(100), "other"));
   EXPECT_EQ(ORNA_OK, Subscribe(Key(300), "other"));
+}
+
+// Thirteen connections of one address ask for 300 contracts each (and again, as their
+// renewals would): a fourteenth connection of the same address still gets its few,
+// and keeps them.
+TEST_F(ContractsTableTest, ManyConnectionsOfOnePartyDontKeepAnotherConnectionOut) {
+  const int max = 1000;
+  table_.perClientMax = max / 4;
+  const std::string party = "address 127.0.0.1";
+  auto attack = [&] {
+    for (int c = 0; c < 13; ++c)
+      for (int i = 0; i < 300; ++i) Subscribe(Key(60000 + c * 300 + i), "flood" + std::to_string(c), max, nullptr, party);
+  };
+  attack();
+  ASSERT_EQ((size_t)max, table_.list.size());
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(ORNA_OK, Subscribe(Key(100 + i), "monitor", max, nullptr, party)) << i;
+    ASSERT_NE(nullptr, ended_) << "room is made from another connection's contracts";
+    EXPECT_NE("monitor", ended_->subscribers.front().routingId);
+  }
+  now_ += milliseconds(3000);
+  attack();
+  EXPECT_EQ((size_t)max, table_.list.size());
+  for (int i = 0; i < 3; ++i) {
+    OrnaContract* c = OrnaFindContract(table_, Key(100 + i));
+    ASSERT_NE(nullptr, c) << i;
+    EXPECT_EQ("monitor", c->subscribers.front().routingId);
+  }
+}
+
+// Room is made first from another party that holds two more than the newcomer's party,
+// from its largest connection and its newest contract there; only then from another
+// connection of the newcomer's own party.
+TEST_F(ContractsTableTest, RoomComesFromTheLargestHolderAndItsNewestContract) {
+  const int max = 10;
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(500 + i), "a2", max, nullptr, "A"));
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(100 + i), "a1", max, nullptr, "A"));
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(200 + i), "b1", max, nullptr, "B"));
+  ASSERT_EQ((size_t)max, table_.list.size());
+
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(300), "b2", max, nullptr, "B"));  // A 6, B 4
+  ASSERT_NE(nullptr, ended_);
+  EXPECT_EQ(Key(103), ended_->key) << "the newest contract of A's largest connection";
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(301), "b2", max, nullptr, "B"));  // A 5, B 5: b1 4, b2 1
+  ASSERT_NE(nullptr, ended_);
+  EXPECT_EQ(Key(203), ended_->key) << "then from the newcomer's own party";
+  EXPECT_EQ((size_t)max, table_.list.size());
+  // Joining a contract needs no room.
+  EXPECT_EQ(ORNA_OK, Subscribe(Key(100), "c", max, nullptr, "C"));
+  EXPECT_EQ(nullptr, ended_);
+}
+
+// Holders that are even (or one apart) never take from each other: a subscription
+// refused for room takes nothing, and what was taken is not taken back.
+TEST_F(ContractsTableTest, EvenHoldersKeepTheirContracts) {
+  const int max = 4;
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(100 + i), "x", max, nullptr, "p"));
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(200), "y", max, nullptr, "p"));
+  ASSERT_EQ(ORNA_OK, Subscribe(Key(201), "y", max, nullptr, "p"));  // x 3, y 1
+  ASSERT_NE(nullptr, ended_);
+  EXPECT_EQ(Key(102), ended_->key);
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(102), "x", max, nullptr, "p"));  // 2 and 2
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(202), "y", max, nullptr, "p"));
+  EXPECT_EQ(nullptr, ended_);
+  EXPECT_EQ((size_t)max, table_.list.size());
 }
 
 // Id 0 means "no contract" to a client.

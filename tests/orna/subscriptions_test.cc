@@ -380,6 +380,57 @@ TEST_F(SubscriptionTest, UnknownDeviceOrPropertyIsRefusedWithoutAContract) {
   EXPECT_NE(nullptr, Subscribe(*server, "Counter", ORNA_FMT_INT32, 1, 100));
 }
 
+// A subscription reaches the device the module selects for its name, as a call does:
+// "dev" and "DEVICE" are Dev, and all names of one device share its contracts, so the
+// scheduled property is still read once per frame for them all (a read per name would
+// find the frame already sent). A property the selected device lacks is refused with
+// "illegal property", scheduled or not, and a name that selects no device with
+// "illegal device"; neither takes a contract.
+TEST_F(SubscriptionTest, SubscriptionsGoToTheDeviceTheModuleSelects) {
+  const int frameBytes = 4096;
+  TestServerOptions options;
+  options.args = {"--frame-hz", "25", "--frame-bytes", std::to_string(frameBytes)};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
+  auto subscribe = [&](const char* device, const char* property, short format, int32_t count,
+                       int intervalMs, int* result) {
+    OrnaSubscription* s = nullptr;
+    *result = OrnaSubscribe(server->Address(device).c_str(), property, format, count, intervalMs,
+                            kCallTimeoutMs, &s);
+    if (s != nullptr) subscriptions_.push_back(s);
+    return s;
+  };
+  int result = -1;
+  EXPECT_EQ(nullptr, subscribe("Other", "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, &result));
+  EXPECT_EQ(ORNA_ILLEGAL_PROPERTY, result) << "Other's records don't list Frame.Sched";
+  EXPECT_EQ(nullptr, subscribe("Nowhere", "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, &result));
+  EXPECT_EQ(ORNA_ILLEGAL_DEVICE, result);
+  EXPECT_EQ(nullptr, subscribe("nowhere", "Int", ORNA_FMT_INT32, 1, 100, &result));
+  EXPECT_EQ(ORNA_ILLEGAL_DEVICE, result);
+  EXPECT_EQ(0, DescribedNumber(*server, "contracts"));
+
+  OrnaSubscription* lower = subscribe("dev", "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, &result);
+  ASSERT_EQ(ORNA_OK, result);
+  OrnaSubscription* longer = subscribe("DEVICE", "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, &result);
+  ASSERT_EQ(ORNA_OK, result);
+  OrnaSubscription* exact = subscribe("Dev", "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, &result);
+  ASSERT_EQ(ORNA_OK, result);
+  OrnaSubscription* value = subscribe("dEv", "Int", ORNA_FMT_INT32, 1, 100, &result);
+  ASSERT_EQ(ORNA_OK, result);
+  EXPECT_EQ(2, DescribedNumber(*server, "contracts")) << "one contract per device, not per name";
+
+  for (OrnaSubscription* s : {lower, longer, exact}) {
+    std::vector<Delivery> d = Take(s, 6);
+    ASSERT_EQ(6u, d.size()) << "a subscriber starved";
+    ExpectEachFrameOnceInOrder(d, frameBytes);
+  }
+  std::vector<Delivery> values = Take(value, 2);
+  ASSERT_EQ(2u, values.size());
+  EXPECT_EQ(ORNA_OK, values[0].result);
+  EXPECT_EQ(42, values[0].value);
+}
+
 // Subscribers of one scheduled property that ask for different counts or intervals
 // hold different contracts; one read per frame serves them all, each as if it had read
 // alone, so none uses up a frame before another got it.

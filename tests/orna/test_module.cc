@@ -12,7 +12,8 @@
 // The server's version is 1.2.3, its build date "Dec  2 2008" "11:18:08". On SRVEXIT
 // the exit function stops the frame thread and prints "exit function".
 //
-// Properties of device "Dev" (and "Other"):
+// Properties of device "Dev" (and "Other", whose query record lists only Text; names
+// select a device by their beginning, letters in any case: "dev", "DEVICE", "other2"):
 //   Double 512 (2.5 per element), Bytes 514 (i & 0xff), Int 515 (read 42, or the last
 //   value written), Text 516 ("hello orna"), Float 517 (1.5), Name48 531 ("forty-eight"),
 //   Frame / Frame.Sched 567 (the current frame; .Sched answers 516 once sent; 517
@@ -36,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -225,11 +227,15 @@ void AddRecord(const char* name, const char* description, int outSize, short out
   r.outRows = r.inRows = 1;
 }
 
+// Devices are selected as many modules select them: by the beginning of the name,
+// letters in any case ("dev" and "DEVICE" select Dev, "other2" Other); other names
+// select none.
 int Query(const char* device, PropertyQueryRecord** first) {
-  if (strcmp(device, "Other") == 0) {
+  if (strncasecmp(device, "Other", 5) == 0) {
     *first = records + 2;  // a device with fewer properties
     return 1;
   }
+  if (strncasecmp(device, "Dev", 3) != 0) return 0;
   *first = records;
   return recordCount;
 }

@@ -198,9 +198,9 @@ TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
   }
 }
 
-// One client sends 1,000 junk subscriptions (unknown devices, unknown properties, and
-// valid ones far beyond its share) and renews them: a normal ornactl monitor still
-// subscribes and receives frames.
+// One client sends 1,000 junk subscriptions (odd device names, which select Server,
+// unknown properties, and valid ones far beyond its share) and renews them: a normal
+// ornactl monitor still subscribes and receives frames.
 TEST_F(ServerSystemTest, JunkSubscriptionsOfOneClientDontKeepOthersOut) {
   ASSERT_NO_FATAL_FAILURE(StartServer("25"));
   std::string context, server, endpoint;
@@ -233,6 +233,41 @@ TEST_F(ServerSystemTest, JunkSubscriptionsOfOneClientDontKeepOthersOut) {
                        &output))
       << output;
   EXPECT_EQ(10u, Lines(output).size()) << output;
+}
+
+// Subscriptions name devices as calls do, by the module's selection ("SOURCE" is Source,
+// "Src" and "output" are Server and Output): each gets the selected device's value. A
+// property the selected device lacks is refused with 36, a scheduled one included.
+TEST_F(ServerSystemTest, SubscriptionsFollowTheModulesDeviceSelection) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("25"));
+  std::vector<OrnaSubscription*> held;
+  auto subscribe = [&](const char* device, const char* property, short format, int32_t count,
+                       int intervalMs, OrnaReply* first) {
+    OrnaSubscription* s = nullptr;
+    int result = OrnaSubscribe(run_.Address(device).c_str(), property, format, count, intervalMs,
+                               5000, &s);
+    if (s == nullptr) return result;
+    held.push_back(s);
+    return OrnaNextDelivery(s, first, 5000);
+  };
+  OrnaReply frame, id, status, refused;
+  EXPECT_EQ(0, subscribe("output", "Frame.Sched", ORNA_FMT_IMAGE, kWidth * kHeight, 0, &frame));
+  EXPECT_EQ(0, frame.result) << frame.text;
+  EXPECT_EQ(kWidth * kHeight, frame.count);
+  EXPECT_EQ(0, subscribe("SOURCE", "ID", ORNA_FMT_INT32, 1, 100, &id));
+  int32_t value = 0;
+  ASSERT_GE(id.size, sizeof value);
+  memcpy(&value, id.bytes, sizeof value);
+  EXPECT_EQ(3, value) << "the source's ID (the server's is 17)";
+  EXPECT_EQ(0, subscribe("Src", "Status", ORNA_FMT_NAME48, 1, 100, &status));
+  EXPECT_EQ(0, status.result);
+  EXPECT_EQ("Everything is fine.", std::string(reinterpret_cast<const char*>(status.bytes),
+                                               strnlen(reinterpret_cast<const char*>(status.bytes), status.size)));
+  EXPECT_EQ(ORNA_ILLEGAL_PROPERTY, subscribe("Src", "Name", ORNA_FMT_NAME48, 1, 100, &refused))
+      << "Name is the source's";
+  EXPECT_EQ(ORNA_ILLEGAL_PROPERTY,
+            subscribe("Server", "Frame.Sched", ORNA_FMT_IMAGE, kWidth * kHeight, 0, &refused));
+  for (OrnaSubscription* s : held) OrnaUnsubscribe(s);
 }
 
 // Subscribers that ask for different counts, one that never reads, and ornactl monitor
