@@ -1,4 +1,5 @@
 #include "source/frame_slot_pins.h"
+#include "source/frame_slot_pins_testing.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -22,14 +22,8 @@ bool PinFrameSlot(uint32_t index);
 // Takes one pin off slot index and wakes a source waiting for a slot. False when the
 // slot had no pin (nothing changed).
 bool UnpinFrameSlot(uint32_t index);
-// True while slot index has at least one pin.
-bool FrameSlotPinned(uint32_t index);
-
 // The slot the source may fill next among slotCount slots: preferred when it has no
 // pin, else the first unpinned slot after it. When every slot is pinned it waits until
 // one is unpinned, looking at stop at least every 10 ms; -1 when stop became true
 // first. Called by the frame source's thread only.
 int32_t TakeFreeFrameSlot(uint32_t preferred, uint32_t slotCount, const std::atomic<bool>& stop);
-
-// Removes every pin. For start-up and tests, when nothing reads the slots.
-void ClearFrameSlotPins();

@@ -11,6 +11,7 @@
 #include "server/equipment_module.h"
 #include "server/module_testing.h"
 #include "source/frame_slot_pins.h"
+#include "source/frame_slot_pins_testing.h"
 #include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 

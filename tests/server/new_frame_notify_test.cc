@@ -13,6 +13,7 @@
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "source/frame_slot_pins.h"
+#include "source/frame_slot_pins_testing.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/server/module_fixture.h"
 
