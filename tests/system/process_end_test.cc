@@ -48,7 +48,7 @@ TEST(ProcessEnd, OutputToAPipeWithoutReaderNeitherEndsNorSilencesTheServer) {
   const std::string fifo = run.dir().Join("output.fifo");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
   // Open before the server, so that the server's open for writing finds a reader.
-  int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // not the server's
   ASSERT_GE(reader, 0);
   run.SendOutputTo(fifo);
   ASSERT_TRUE(StartServing(run)) << run.Log();
