@@ -268,13 +268,16 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
   if (!MakeDirectories(FolderOf(path))) return false;
   // Before the list's lock is taken: the hook runs under the process-end lock and then
   // takes the list's, so taking them the other way round here could deadlock.
+  // False when the process is already ending (a console event came before the first
+  // publication): no entry then, as none could be withdrawn.
   static std::once_flag hookOnce;
-  std::call_once(hookOnce, [] { SysAtProcessEnd(WithdrawAllAtEnd); });
+  static bool hooked = false;  // written once, under hookOnce
+  std::call_once(hookOnce, [] { hooked = SysAtProcessEnd(WithdrawAllAtEnd); });
   PublishedEntries& published = Published();
   // Held across the write, so that an end coming meanwhile (a console event on its own
   // thread) withdraws the entry once it is written, or finds the process ending first.
   std::lock_guard<std::mutex> lock(published.mutex);
-  if (published.ending) return false;
+  if (!hooked || published.ending) return false;
   std::string text = endpoint + "\n" + std::to_string(SysProcessId()) + "\n";
   if (!SysWritePrivateFile(path.c_str(), text.data(), text.size())) return false;
   published.paths.insert(path);
