@@ -43,16 +43,23 @@ int ReadStatus(const HvxServerRun& run, int timeoutMs) {
 // `hvxserver 2>&1 | head -1`: the reader of the server's output goes while the server
 // runs. The server's next log line must not end it: it logs on to HVX.log, answers, and
 // ends by SIGTERM as it would otherwise, its names entry withdrawn.
-TEST(ProcessEnd, OutputToAPipeWithoutReaderNeitherEndsNorSilencesTheServer) {
-  HvxServerRun run;
+// Starts RUN with its standard output and error on a FIFO whose reader goes once the
+// server serves.
+void StartServingIntoAPipeWithoutReader(HvxServerRun& run) {
   const std::string fifo = run.dir().Join("output.fifo");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
   // Open before the server, so that the server's open for writing finds a reader.
   int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // not the server's
   ASSERT_GE(reader, 0);
   run.SendOutputTo(fifo);
-  ASSERT_TRUE(StartServing(run)) << run.Log();
+  const bool serving = StartServing(run);
   close(reader);
+  ASSERT_TRUE(serving) << run.Log();
+}
+
+TEST(ProcessEnd, OutputToAPipeWithoutReaderNeitherEndsNorSilencesTheServer) {
+  HvxServerRun run;
+  ASSERT_NO_FATAL_FAILURE(StartServingIntoAPipeWithoutReader(run));
 
   // A restart logs the video service's answer again, to standard error first.
   const std::string remark = "--- Remark: ORNA Video Service GetCfgForSrvID(";
@@ -76,6 +83,24 @@ TEST(ProcessEnd, OutputToAPipeWithoutReaderNeitherEndsNorSilencesTheServer) {
   ASSERT_TRUE(run.WaitExit(15000, &status));
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_NE(std::string::npos, run.Log().find("ConsoleEvent: Machine is going to shut down."));
+  EXPECT_FALSE(run.NamesEntryExists());
+}
+
+// The quit switch of a second instance (SRVEXIT) makes the server say goodbye on its
+// standard output, which nobody reads any more: it still ends by its normal path.
+TEST(ProcessEnd, QuitWithOutputToAPipeWithoutReaderEndsNormally) {
+  HvxServerRun run;
+  ASSERT_NO_FATAL_FAILURE(StartServingIntoAPipeWithoutReader(run));
+  int32_t value = 14;  // what the quit switch sends
+  DataObject input{};
+  input.count = 1;
+  input.format = ORNA_FMT_INT32;
+  input.data = &value;
+  EXPECT_EQ(0, ExecLinkEx(run.Address("Server").c_str(), "SRVEXIT", nullptr, &input,
+                          ORNA_ACCESS_WRITE, 5000));
+  int status = 0;
+  ASSERT_TRUE(run.WaitExit(15000, &status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_FALSE(run.NamesEntryExists());
 }
 
