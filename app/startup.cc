@@ -18,6 +18,7 @@
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
 #include "orna/orna_api.h"
+#include "platform/broken_pipe.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
 #include "source/hardware_control.h"
@@ -27,6 +28,8 @@ namespace {
 // Identity texts are cut to the library's field widths here; the validation has
 // already refused values that would be cut.
 constexpr size_t kFecTextLimit = 32;
+// Characters of the port offset's text handed to the library for its messages.
+constexpr size_t kPortOffsetTextLimit = 63;
 
 void CopyCut(char* buffer, const char* text, size_t limit) {
   size_t n = strnlen(text, limit);
@@ -104,6 +107,12 @@ void InitializeApplication(int argc, char** argv) {
   ReadSetting(hardware, kKeyFecHardware, kFecTextLimit);
   ReadSetting(responsible, kKeyFecResponsible, kFecTextLimit);
   int32_t portOffset = AppSettings.GetInt(kSectionOrnaServerSettings, kKeyPortOffset, 0);
+  // GetInt brings a number beyond 32 bits to the nearest int; should the library refuse
+  // the offset, it quotes the text as written instead. Kept for the process's life.
+  static char portOffsetText[kPortOffsetTextLimit + 1];
+  CopyCut(portOffsetText, AppSettings.GetString(kSectionOrnaServerSettings, kKeyPortOffset, ""),
+          kPortOffsetTextLimit);
+  gPortOffsetText = portOffsetText;
   if (RegisterFecInformation(fecName, subsystem, context, description, location, hardware,
                              responsible, portOffset) != 0)
     ExitApplication(kExitFecRegistration);
@@ -135,6 +144,9 @@ void StartEquipmentModule() {
 
 void ServerMain(int argc, char** argv) {
   RememberMainThread();
+  // A log line to a standard error or output whose reader has gone is a failed write, not
+  // the end of the server: it goes on serving and logging to its file.
+  SysIgnoreBrokenPipe();
   SetAppDate(parseCDateAndTimeStr(__DATE__, __TIME__));
   SetAppVersion(0, 9, 1);
   if (!SysInstallConsoleHandler(ConsoleEvent)) DoLog("Warning: Console handler could not be installed!");

@@ -29,7 +29,9 @@ uint32_t OrnaNextRequestId() {
 bool OrnaResolveUntil(const std::string& context, const std::string& server,
                       const OrnaDeadline& deadline, std::string* endpoint) {
   for (;;) {
-    if (OrnaResolveServer(context, server, endpoint)) return true;
+    bool gone = false;
+    if (OrnaResolveServer(context, server, endpoint, &gone)) return true;
+    if (gone) return false;  // its process has ended: waiting would only cost the time-out
     long left = deadline.Left();
     if (left == 0) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(left < 20 ? left : 20));

@@ -28,7 +28,8 @@ class OrnaDeadline final {
 void* OrnaClientContext();
 uint32_t OrnaNextRequestId();
 
-// Resolves /CONTEXT/SERVER, trying again until the deadline while it is unknown.
+// Resolves /CONTEXT/SERVER, trying again until the deadline while it is unknown; false
+// at once when its names entry names a process that has ended.
 bool OrnaResolveUntil(const std::string& context, const std::string& server,
                       const OrnaDeadline& deadline, std::string* endpoint);
 // A DEALER connected to ENDPOINT. Requests wait in its queue until the connection is

@@ -9,6 +9,7 @@
 
 #include "orna/orna_api.h"
 #include "platform/private_files.h"
+#include "platform/process_end.h"
 #include "platform/processes.h"
 #include "platform/sys.h"
 
@@ -204,27 +205,102 @@ bool ResolveFromFile(const std::string& context, const std::string& server,
   return found;
 }
 
+// The entries this process published and has not withdrawn, by path, so that they can
+// be withdrawn however the process ends. Never freed: the process-end hook may run
+// while static objects are being torn down at exit.
+struct PublishedEntries {
+  std::mutex mutex;
+  std::set<std::string> paths;  // guarded by mutex
+  bool ending = false;          // guarded by mutex; set by the process-end hook
+};
+
+PublishedEntries& Published() {
+  static PublishedEntries* published = new PublishedEntries;
+  return *published;
+}
+
+// Whether path is there and the user's own, asked without a message: the exit hook
+// mustn't use RefuseOnce's set, which may already be gone by then.
+bool QuietlyTrusted(const std::string& path) {
+  SysEntryInfo info;
+  return SysInspectEntry(path.c_str(), &info) && info.privacy == kSysPrivate;
+}
+
+// Removes the entry at path if this process wrote it. Another server may take the name
+// at any moment (a newer one, publishing by renaming its entry over the path), so the
+// entry is first moved aside in one step, then judged: ours is deleted, anyone else's
+// is put back unless an even newer entry has taken the place meanwhile. Clients that
+// look in between find no entry and look again.
+void WithdrawEntry(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  if (!QuietlyTrusted(FolderOf(folder)) || !QuietlyTrusted(folder)) return;
+  // A leading '.' is never part of an entry's name (Encode), so this name is no entry.
+  const std::string aside = folder + kSysPathSeparator + ".withdrawn." +
+                            std::to_string(SysProcessId()) + "." +
+                            path.substr(folder.size() + 1);
+  if (!SysRenameFile(path.c_str(), aside.c_str())) return;  // no entry there
+  char text[600];
+  size_t length = 0;
+  SysEntryInfo info;
+  bool ours = false;
+  if (SysReadPrivateFile(aside.c_str(), text, sizeof text, &length, &info) &&
+      info.kind == kSysRegularFile) {
+    const char* lineEnd = strchr(text, '\n');
+    ours = lineEnd != nullptr && strtoll(lineEnd + 1, nullptr, 10) == SysProcessId();
+  }
+  if (ours || !SysRenameFileIfAbsent(aside.c_str(), path.c_str())) remove(aside.c_str());
+}
+
+// The process-end hook: withdraws what is still published.
+void WithdrawAllAtEnd() {
+  PublishedEntries& published = Published();
+  std::lock_guard<std::mutex> lock(published.mutex);
+  published.ending = true;  // nothing is published after this
+  for (const std::string& path : published.paths) WithdrawEntry(path);
+  published.paths.clear();
+}
+
 }  // namespace
 
 bool OrnaPublishServer(const std::string& context, const std::string& server,
                        const std::string& endpoint) {
   std::string path = EntryPath(context, server);
   if (!MakeDirectories(FolderOf(path))) return false;
+  // Before the list's lock is taken: the hook runs under the process-end lock and then
+  // takes the list's, so taking them the other way round here could deadlock.
+  // False when the process is already ending (a console event came before the first
+  // publication): no entry then, as none could be withdrawn.
+  static std::once_flag hookOnce;
+  static bool hooked = false;  // written once, under hookOnce
+  std::call_once(hookOnce, [] { hooked = SysAtProcessEnd(WithdrawAllAtEnd); });
+  PublishedEntries& published = Published();
+  // Held across the write, so that an end coming meanwhile (a console event on its own
+  // thread) withdraws the entry once it is written, or finds the process ending first.
+  std::lock_guard<std::mutex> lock(published.mutex);
+  if (!hooked || published.ending) return false;
   std::string text = endpoint + "\n" + std::to_string(SysProcessId()) + "\n";
-  return SysWritePrivateFile(path.c_str(), text.data(), text.size());
+  if (!SysWritePrivateFile(path.c_str(), text.data(), text.size())) return false;
+  published.paths.insert(path);
+  return true;
 }
 
 void OrnaWithdrawServer(const std::string& context, const std::string& server) {
   std::string path = EntryPath(context, server);
-  std::string endpoint;
-  long pid = 0;
-  if (ReadEntry(path, &endpoint, &pid) && pid == SysProcessId()) remove(path.c_str());
+  PublishedEntries& published = Published();
+  std::lock_guard<std::mutex> lock(published.mutex);
+  published.paths.erase(path);
+  WithdrawEntry(path);
 }
 
 bool OrnaResolveServer(const std::string& context, const std::string& server,
-                       std::string* endpoint) {
+                       std::string* endpoint, bool* gone) {
+  if (gone != nullptr) *gone = false;
   long pid = 0;
-  if (ReadEntryCached(EntryPath(context, server), endpoint, &pid) && SysProcessAlive(pid))
-    return true;
-  return ResolveFromFile(context, server, endpoint);
+  bool entry = ReadEntryCached(EntryPath(context, server), endpoint, &pid);
+  if (entry && SysProcessAlive(pid)) return true;
+  if (ResolveFromFile(context, server, endpoint)) return true;
+  // The directory holds entries of this host's processes only, so its process having
+  // ended means the server has.
+  if (gone != nullptr) *gone = entry;
+  return false;
 }

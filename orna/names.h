@@ -27,12 +27,17 @@ std::string OrnaNamesDirectory();
 bool OrnaParseAddress(const char* address, std::string* context, std::string* server,
                       std::string* device);
 
-// Writes the entry of /context/server (through a temporary file and a rename).
+// Writes the entry of /context/server (through a temporary file and a rename). An entry
+// published and not withdrawn is withdrawn when the process ends, at exit and at a
+// console event that ends it (platform/process_end.h).
 bool OrnaPublishServer(const std::string& context, const std::string& server,
                        const std::string& endpoint);
-// Removes the entry written by this process, if it is still ours.
+// Removes the entry written by this process, if it is still ours: never one that a
+// newer server wrote over it, even while that happens.
 void OrnaWithdrawServer(const std::string& context, const std::string& server);
 // The endpoint of /context/server: from a live entry of the names directory, else from
-// the static names file. False when neither has it (or the entry's process is gone).
+// the static names file. False when neither has it (or the entry's process is gone);
+// *gone (when given) then tells whether an entry was found whose process has ended:
+// that server is not coming, where a missing entry may still be a server starting.
 bool OrnaResolveServer(const std::string& context, const std::string& server,
-                       std::string* endpoint);
+                       std::string* endpoint, bool* gone = nullptr);

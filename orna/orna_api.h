@@ -170,6 +170,14 @@ int SetPacketMTU(int bytes);            // largest request message accepted
 // totalBytes / packetBytes messages (at least 2).
 int _SystemAssignBufferSpace(int totalBytes, int packetBytes);
 
+// The port offset as the settings write it, for the library's message when it refuses
+// the offset: a number beyond 32 bits reaches RegisterFecInformation as the nearest int,
+// and the message should quote what the user wrote. Null or empty: the number passed
+// is quoted. Set before RegisterFecInformation; the text must outlive the call.
+extern const char* gPortOffsetText;
+
+// Refuses a port offset that puts the port outside 1-65535 (ORNA_INVALID_ARGUMENT) and
+// says why on standard error.
 int RegisterFecInformation(const char* name, const char* subsystem, const char* context,
                            const char* description, const char* location,
                            const char* hardware, const char* responsible, int portOffset);

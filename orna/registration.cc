@@ -1,12 +1,16 @@
 // Registration of the front end, the equipment module, its devices and properties,
 // and the completion text of the call being served. Main thread only.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "orna/names.h"
 #include "orna/orna_client.h"
 #include "orna/server_state.h"
 #include "orna/wire.h"
+
+const char* gPortOffsetText = nullptr;
 
 namespace {
 
@@ -23,13 +27,24 @@ int CheckModule(const char* module) {
   return ORNA_OK;
 }
 
-void WithdrawAtExit() {
-  OrnaServer& s = Server();
-  if (s.published) OrnaWithdrawServer(s.context, s.serverName);
-  s.published = false;
-}
-
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
+
+// The configured port offset as a message may quote it: gPortOffsetText without its
+// surrounding blanks, cut to 40 characters, anything but printable ASCII shown as '?'
+// (the settings file is input like any other); the number when there is no text.
+std::string QuotedPortOffset(int portOffset) {
+  const char* text = gPortOffsetText != nullptr ? gPortOffsetText : "";
+  while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n') ++text;
+  size_t length = strnlen(text, 40);
+  while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t' ||
+                        text[length - 1] == '\r' || text[length - 1] == '\n'))
+    --length;
+  if (length == 0) return std::to_string(portOffset);
+  std::string quoted(text, length);
+  for (char& c : quoted)
+    if (c < 0x20 || c > 0x7e) c = '?';
+  return quoted;
+}
 
 }  // namespace
 
@@ -42,7 +57,14 @@ int RegisterFecInformation(const char* name, const char* subsystem, const char* 
   // In 64 bits: an offset near the largest int would wrap around in 32.
   const long long port = (long long)OrnaBasePort() + portOffset;
   if (portOffset < 0 || port > 65535) {
-    feclog("port offset %d puts the server's port %lld outside 1-65535", portOffset, port);
+    const std::string quoted = QuotedPortOffset(portOffset);
+    fprintf(stderr,
+            "orna: port offset %s refused: the server's port, base port %d + offset, must lie "
+            "within 1-65535\n",
+            quoted.c_str(), OrnaBasePort());
+    fflush(stderr);
+    feclog("port offset %s puts the server's port outside 1-65535 (base port %d)",
+           quoted.c_str(), OrnaBasePort());
     return ORNA_INVALID_ARGUMENT;
   }
   s.fecName = name;
@@ -89,9 +111,7 @@ int RegisterEquipmentModule(const char* serverName, const char* moduleName, int 
            OrnaNamesDirectory().c_str());
     return ORNA_NAMES_ERROR;
   }
-  s.published = true;
-  static bool atExitSet = false;
-  if (!atExitSet) atExitSet = atexit(WithdrawAtExit) == 0;
+  s.published = true;  // the names layer withdraws it at the process's end
   return ORNA_OK;
 }
 

@@ -4,7 +4,8 @@
 // which ends the process. On POSIX a thread that waits for SIGINT (Ctrl+C), SIGQUIT
 // (Ctrl+Break), SIGHUP (console closed) and SIGTERM (shutdown) and hands each to the
 // handler as the console event it stands for; when the handler answers false the
-// process ends the way the signal's default action ends it.
+// process ends the way the signal's default action ends it. Either way the hooks of
+// process_end.h run before the process is ended for an event answered false.
 //
 // Threading: install once, on the main thread, before any other thread is started
 // (on POSIX threads started later inherit the blocked signals, so only the handler's

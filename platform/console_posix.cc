@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include "platform/console_handler.h"
+#include "platform/process_end.h"
 
 namespace {
 
@@ -26,8 +27,10 @@ void SignalSet(sigset_t* set) {
   sigaddset(set, SIGTERM);
 }
 
-// Ends the process as the signal's default action would.
+// Ends the process as the signal's default action would, once the work that has to be
+// done at every end is done (the default action runs no exit handlers).
 void DefaultAction(int signal) {
+  SysRunProcessEndHooks();
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;
   sigaction(signal, &action, nullptr);

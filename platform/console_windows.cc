@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/console_handler.h"
+#include "platform/process_end.h"
 
 static_assert(kCtrlCEvent == CTRL_C_EVENT && kCtrlBreakEvent == CTRL_BREAK_EVENT &&
               kCtrlCloseEvent == CTRL_CLOSE_EVENT && kCtrlLogoffEvent == CTRL_LOGOFF_EVENT &&
@@ -15,7 +16,10 @@ namespace {
 ConsoleHandler gHandler = nullptr;  // set once, before the handler is installed
 
 BOOL WINAPI OnConsoleEvent(DWORD eventType) {
-  return gHandler(static_cast<uint32_t>(eventType)) ? TRUE : FALSE;
+  if (gHandler(static_cast<uint32_t>(eventType))) return TRUE;
+  // The default handling ends the process without running exit handlers.
+  SysRunProcessEndHooks();
+  return FALSE;
 }
 
 }  // namespace

@@ -45,6 +45,9 @@ bool SysCopyFile(const char* source, const char* target, bool failIfExists);
 
 // Renames the file from to to, replacing a file to that exists. False when it can't.
 bool SysRenameFile(const char* from, const char* to);
+// Renames the file from to to unless to exists, in one step: a file that appears at to
+// meanwhile is never replaced. False when to exists or the rename fails (from stays).
+bool SysRenameFileIfAbsent(const char* from, const char* to);
 
 // Appends size bytes of text to the file at path with a single write, creating the
 // file when it doesn't exist, and closes it again. Appends of different threads or

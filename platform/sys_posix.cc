@@ -127,6 +127,14 @@ bool SysCopyFile(const char* source, const char* target, bool failIfExists) {
 
 bool SysRenameFile(const char* from, const char* to) { return rename(from, to) == 0; }
 
+bool SysRenameFileIfAbsent(const char* from, const char* to) {
+  // rename replaces; link fails when the name is taken, and the second name is then
+  // dropped.
+  if (link(from, to) != 0) return false;
+  unlink(from);
+  return true;
+}
+
 bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // O_APPEND makes each write land whole at the end of the file, so lines written at
   // the same moment by two threads never mix.

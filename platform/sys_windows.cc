@@ -85,6 +85,11 @@ bool SysRenameFile(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool SysRenameFileIfAbsent(const char* from, const char* to) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+  return MoveFileExA(from, to, 0) != 0;
+}
+
 bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // A handle opened with FILE_APPEND_DATA alone writes every WriteFile at the end of
   // the file as one piece, so lines written at the same moment never mix. The line

@@ -71,6 +71,7 @@ void FillErrorTexts() {
 void SetVariablesUnset() {
   ornaDebug = -1;
   gAllowRemoteExit = -1;
+  gPortOffsetText = nullptr;
   MaxNumContracts = -1;
   MinPollingRate = -1;
   FeclogDepth = -1;
@@ -168,6 +169,7 @@ int ConvertToLong(const DataObject* din, int32_t* values, int n) {
 const char (&erlst)[ORNA_ERRLST_SIZE][ORNA_ERRLST_WIDTH] = gErrorTexts;
 int32_t ornaDebug = -1;
 int32_t gAllowRemoteExit = -1;
+const char* gPortOffsetText = nullptr;
 int32_t MaxNumContracts = -1;
 int16_t MinPollingRate = -1;
 int32_t FeclogDepth = -1;

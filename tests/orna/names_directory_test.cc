@@ -6,12 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "orna/names.h"
+#include "orna/orna_api.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_environment.h"
 
@@ -67,6 +70,23 @@ TEST_F(NamesDirectoryTest, StaleEntryOfADeadProcessIsNotResolved) {
   ASSERT_EQ(child, waitpid(child, nullptr, 0));
   WriteFile(names_ + "/CTX/GONE", "tcp://127.0.0.1:47003\n" + std::to_string(child) + "\n");
   EXPECT_EQ("(none)", Resolved("CTX", "GONE"));
+  // Told apart from a server not (yet) there: that one may still be starting.
+  std::string endpoint;
+  bool gone = false;
+  EXPECT_FALSE(OrnaResolveServer("CTX", "GONE", &endpoint, &gone));
+  EXPECT_TRUE(gone);
+  EXPECT_FALSE(OrnaResolveServer("CTX", "ABSENT", &endpoint, &gone));
+  EXPECT_FALSE(gone);
+  // A call to it is answered at once, not after its whole time-out.
+  const auto start = std::chrono::steady_clock::now();
+  int32_t value = 0;
+  DataObject output{};
+  output.count = 1;
+  output.format = ORNA_FMT_INT32;
+  output.data = &value;
+  EXPECT_EQ(ORNA_CONNECTION_TIMEOUT,
+            ExecLinkEx("/CTX/GONE/DEV", "Status", &output, nullptr, ORNA_ACCESS_READ, 6000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
 }
 
 TEST_F(NamesDirectoryTest, BrokenEntriesAreNotResolved) {
@@ -83,6 +103,32 @@ TEST_F(NamesDirectoryTest, WithdrawLeavesAnotherProcesssEntry) {
   WriteFile(names_ + "/CTX/TAKEN", "tcp://127.0.0.1:47004\n1\n");  // pid 1 is always alive
   OrnaWithdrawServer("CTX", "TAKEN");
   EXPECT_EQ("tcp://127.0.0.1:47004", Resolved("CTX", "TAKEN"));
+  // Taken over after this process published: still the newer server's.
+  ASSERT_TRUE(OrnaPublishServer("CTX", "NEWER", "tcp://127.0.0.1:47005"));
+  WriteFile(names_ + "/CTX/NEWER", "tcp://127.0.0.1:47006\n1\n");
+  OrnaWithdrawServer("CTX", "NEWER");
+  EXPECT_EQ("tcp://127.0.0.1:47006", Resolved("CTX", "NEWER"));
+  // Nothing else left in the folder.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(names_ + "/CTX"))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"NEWER", "TAKEN"}));
+}
+
+// A process that ends through exit() takes the entries it published with it.
+TEST_F(NamesDirectoryTest, ExitWithdrawsThePublishedEntries) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool published = OrnaPublishServer("CTX", "EXITS", "tcp://127.0.0.1:47007") &&
+                     fs::exists(names_ + "/CTX/EXITS");
+    exit(published ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(fs::exists(names_ + "/CTX/EXITS"));
 }
 
 TEST_F(NamesDirectoryTest, UnsafeNamesStayInsideTheDirectoryAndApart) {

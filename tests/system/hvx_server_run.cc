@@ -105,8 +105,8 @@ bool HvxServerRun::Start(const std::vector<std::string>& args) {
   options.environment = Environment();
   options.environment.insert(options.environment.end(), serverEnvironment_.begin(),
                              serverEnvironment_.end());
-  options.stdoutPath = dir_.Join("stdout.txt");
-  options.stderrPath = dir_.Join("stderr.txt");
+  options.stdoutPath = outputPath_.empty() ? dir_.Join("stdout.txt") : outputPath_;
+  options.stderrPath = outputPath_.empty() ? dir_.Join("stderr.txt") : outputPath_;
   process_ = std::make_unique<ChildProcess>(options);
   return process_->Start();
 }
@@ -149,6 +149,14 @@ std::string HvxServerRun::ServerAddress() const {
     if (e.section == "OrnaServerSettings" && e.key == "ServerName") server = e.value;
   }
   return "/" + context + "/" + server;
+}
+
+bool HvxServerRun::NamesEntryExists() const {
+  // The test names need no encoding: the entry's file has the server's own name.
+  std::string context, server;
+  OrnaParseAddress(ServerAddress().c_str(), &context, &server, nullptr);
+  std::error_code error;
+  return std::filesystem::exists(dir_.Join("names/" + context + "/" + server), error);
 }
 
 std::string HvxServerRun::Address(const std::string& device) const {

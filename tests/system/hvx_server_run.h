@@ -48,6 +48,9 @@ class HvxServerRun final {
   void AddServerEnvironment(const std::string& name, const std::string& value) {
     serverEnvironment_.emplace_back(name, value);
   }
+  // Sends the server's standard output and error to PATH (say a FIFO) instead of the
+  // run's stdout.txt and stderr.txt. Call before Start.
+  void SendOutputTo(const std::string& path) { outputPath_ = path; }
   // Starts the server with ARGS. Settings and animation must be written first.
   bool Start(const std::vector<std::string>& args = {});
   // Waits until the server's names entry resolves (the Windows server: until it answers
@@ -59,6 +62,8 @@ class HvxServerRun final {
 
   // "/TEST/HVX.TEST" and "/TEST/HVX.TEST/DEVICE".
   std::string ServerAddress() const;
+  // Whether the server's entry is in the names directory (alive or not).
+  bool NamesEntryExists() const;
   std::string Address(const std::string& device) const;
   const TempDir& dir() const { return dir_; }
   std::string Log() const { return ReadWholeFile(dir_.Join("HVX.log")); }
@@ -76,6 +81,7 @@ class HvxServerRun final {
   int basePort_ = 0;
   std::vector<std::pair<std::string, std::string>> serverEnvironment_;
   std::string windowsExe_;
+  std::string outputPath_;
 
   // The server answers a read of its status.
   bool Answering() const;

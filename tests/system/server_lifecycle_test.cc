@@ -35,6 +35,8 @@ void ExpectEndsBySignal(HvxServerRun& run, int signal, int delayMs) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
       << "signal " << signal << " after " << delayMs << " ms: status " << status << "\n" << run.Log();
   EXPECT_LE(took, kEndWithinMs) << "signal " << signal << " after " << delayMs << " ms";
+  // Whatever the moment, no names entry is left for clients to take as a server.
+  EXPECT_FALSE(run.NamesEntryExists()) << "signal " << signal << " after " << delayMs << " ms";
 }
 
 bool StartPlaying(HvxServerRun& run) {
@@ -109,8 +111,9 @@ TEST(ServerLifecycle, PortInUseEndsWithInitErrorOnStandardOutput) {
 }
 
 // A port offset that puts the port outside 1-65535, also one that would overflow, is
-// refused at the front-end registration (exit code 2); the validation says which key
-// fails when a value is negative.
+// refused at the front-end registration (exit code 2, nothing in HVX.log): the library
+// says why on standard error, quoting the offset as written; the validation says which
+// key fails when a value is negative.
 TEST(ServerLifecycle, PortOffsetBeyondThePortRangeEndsWithTwo) {
   for (const char* offset : {"70000", "99999999999"}) {
     SCOPED_TRACE(offset);
@@ -121,6 +124,11 @@ TEST(ServerLifecycle, PortOffsetBeyondThePortRangeEndsWithTwo) {
     ASSERT_TRUE(run.WaitExit(15000, &status));
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(2, WEXITSTATUS(status)) << run.Log();
+    EXPECT_NE(std::string::npos, run.Stderr().find(std::string("port offset ") + offset + " refused"))
+        << run.Stderr();
+    EXPECT_EQ(std::string::npos, run.Stderr().find("2147483647")) << run.Stderr();
+    EXPECT_EQ(std::string::npos, run.Log().find("port offset")) << run.Log();
+    EXPECT_EQ(std::string::npos, run.Log().find(offset)) << run.Log();
   }
   HvxServerRun run;
   run.settings() = WithValue(run.settings(), "OrnaServerSettings", "PortOffset", "-3");

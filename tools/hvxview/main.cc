@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/broken_pipe.h"
 #include "tools/common/addresses.h"
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/frame_subscriber.h"
@@ -42,7 +43,6 @@ int Serve(const Options& options, const std::string& host, int port) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);  // a client that goes shows as a failed write
 
   FrameFeed feed;
   FrameSubscriber subscriber(options.server + "/Output", &feed);
@@ -116,6 +116,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of standard output that has gone (`... | head -1`) is a failed write, not
+  // the end of the program.
+  SysIgnoreBrokenPipe();
   // CLI11 and the HTTP library report through exceptions, as may the standard library
   // when memory runs out; none may end the viewer without a message.
   try {

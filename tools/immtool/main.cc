@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/broken_pipe.h"
 #include "tools/immtool/commands.h"
 
 namespace {
@@ -72,6 +73,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of standard output that has gone (`... | head -1`) is a failed write, not
+  // the end of the program.
+  SysIgnoreBrokenPipe();
   // CLI11 reports through exceptions; so may the standard library when memory runs
   // out. Neither may end the tool without a message.
   try {

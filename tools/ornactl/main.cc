@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/broken_pipe.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/format_names.h"
 
@@ -46,6 +47,9 @@ void TakeGivenFlags(const CallFlags& flags, CallOptions* options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of standard output that has gone (`... | head -1`) is a failed write, not
+  // the end of the program.
+  SysIgnoreBrokenPipe();
   CLI::App app{"ornactl: read, write and monitor properties of ORNA servers"};
   app.require_subcommand(1);
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "orna/orna_api.h"
+#include "platform/broken_pipe.h"
 #include "tools/videoservice/config_store.h"
 
 namespace {
@@ -85,6 +86,9 @@ const char* ErrorText(int code) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of standard output that has gone (`... | head -1`) is a failed write, not
+  // the end of the program.
+  SysIgnoreBrokenPipe();
   CLI::App app{"videoservice: hands frame servers their settings files (ORNA video service)"};
   std::string context, server;
   int portOffset = 0;
