@@ -1,5 +1,6 @@
 #include "tools/hvxview/status_json.h"
 
+#include "tools/common/frame_header_json.h"
 #include "tools/common/json_text.h"
 #include "tools/hvxview/grey_jpeg.h"
 
@@ -13,20 +14,8 @@ Json FrameObject(const ViewFrame& frame) {
   const tools_common::FrameHeader& h = frame.header;
   Json o = Json::object();
   o["sequence"] = frame.sequence;
-  o["magic"] = JsonText(h.magic);
-  o["sourceId"] = h.sourceId;
-  o["sourceName"] = JsonText(h.sourceName);
-  o["width"] = h.width;
-  o["height"] = h.height;
-  o["bytesPerPixel"] = h.bytesPerPixel;
-  o["effectiveBitsPerPixel"] = h.effectiveBitsPerPixel;
+  tools_common::AddFrameHeaderFields(h, &o);
   o["eightBitShift"] = EightBitShift(h);
-  o["frameNumber"] = h.frameNumber;
-  o["passNumber"] = h.passNumber;
-  o["frameLength"] = h.frameLength;
-  o["totalLength"] = h.totalLength;
-  o["timeSeconds"] = h.timeSeconds;
-  o["timeMicroseconds"] = h.timeMicroseconds;
   o["receivedAt"] = JsonNumber(frame.receivedAt);
   o["latencyMs"] = JsonNumber(frame.latencyMs);
   return o;

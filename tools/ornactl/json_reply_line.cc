@@ -2,12 +2,14 @@
 
 #include "orna/orna_api.h"
 #include "tools/common/frame_header_view.h"
+#include "tools/common/frame_header_json.h"
 #include "tools/common/json_text.h"
 #include "tools/ornactl/crc32.h"
 #include "tools/ornactl/reply_line.h"
 
 namespace ornactl {
 
+using tools_common::AddFrameHeaderFields;
 using tools_common::CountOrZero;
 using tools_common::DecodeFrameHeader;
 using tools_common::ElementsPresent;
@@ -36,23 +38,6 @@ Json NumberAtAsJson(const ReplyData& r, size_t i) {
   if (r.format == ORNA_FMT_INT32) return Json(static_cast<int32_t>(number));
   if (r.format == ORNA_FMT_FLOAT) return JsonNumber(static_cast<float>(number));
   return JsonNumber(number);
-}
-
-void AddHeaderFields(const FrameHeader& h, Json* out) {
-  Json& o = *out;
-  o["magic"] = JsonText(h.magic);
-  o["sourceId"] = h.sourceId;
-  o["totalLength"] = h.totalLength;
-  o["timeSeconds"] = h.timeSeconds;
-  o["timeMicroseconds"] = h.timeMicroseconds;
-  o["sourceName"] = JsonText(h.sourceName);
-  o["width"] = h.width;
-  o["height"] = h.height;
-  o["bytesPerPixel"] = h.bytesPerPixel;
-  o["effectiveBitsPerPixel"] = h.effectiveBitsPerPixel;
-  o["frameNumber"] = h.frameNumber;
-  o["passNumber"] = h.passNumber;
-  o["frameLength"] = h.frameLength;
 }
 
 Json RawBytes(const uint8_t* bytes, size_t size) {
@@ -85,13 +70,13 @@ Json ValueOf(const ReplyData& r) {
       FrameHeader header;
       DecodeFrameHeader(r.bytes, r.size, &header);
       Json o = Json::object();
-      AddHeaderFields(header, &o);
+      AddFrameHeaderFields(header, &o);
       return o;
     }
     case ORNA_FMT_IMAGE: {
       const FrameView view = InspectFrame(r.bytes, r.size, r.count);
       Json o = Json::object();
-      if (view.hasHeader) AddHeaderFields(view.header, &o);
+      if (view.hasHeader) AddFrameHeaderFields(view.header, &o);
       o["pixels"] = CountOrZero(r.count);
       o["crc32"] = view.pixelsComplete ? Json(Crc32(view.pixels, view.pixelBytes)) : Json(nullptr);
       return o;
