@@ -101,8 +101,10 @@ OrnaContract* FindById(uint32_t id) {
   return nullptr;
 }
 
-// 516 ("already sent") means there is nothing new for the subscribers.
-bool WorthSending(const ReplyHeader& header) { return header.result != 516; }
+// "Already sent" means there is nothing new for the subscribers.
+bool WorthSending(const ReplyHeader& header) {
+  return header.result != ORNA_SCHEDULED_ALREADY_SENT;
+}
 
 // The contracts one scheduled read of PROPERTY serves, by device and format; each
 // member with the count it asked for. Ids, not pointers: contracts may end while a

@@ -48,6 +48,9 @@ enum : int {
   ORNA_REMOTE_EXIT_REFUSED = 74,  // SRVEXIT while gAllowRemoteExit is 0
   ORNA_NOT_INITIALIZED = 75,      // server side used before _SystemInit
   ORNA_CONNECTION_TIMEOUT = 98,   // server not resolved or no answer within the time-out
+  // A completion code with a meaning for the library: a scheduled read answered so has
+  // nothing new (the frame was already sent), and nothing is sent to the subscribers.
+  ORNA_SCHEDULED_ALREADY_SENT = 516,
   ORNA_SEMAPHORE_ERROR = 555,     // the equipment module could not take its lock
 };
 

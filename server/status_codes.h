@@ -8,12 +8,14 @@
 
 #include <cstdint>
 
+#include "orna/orna_api.h"
+
 // Completion codes the module answers with a text.
 enum CompletionCode : int32_t {
   kCompletionServerRestarting = 513,
   kCompletionServerRunning = 514,
   kCompletionBadRestartMagic = 515,
-  kCompletionAlreadySent = 516,
+  kCompletionAlreadySent = ORNA_SCHEDULED_ALREADY_SENT,  // the library sends nothing
   kCompletionNoFrameYet = 517,
   kCompletionReadbackFailed = 518,
   kCompletionPutToHardwareFailed = 519,

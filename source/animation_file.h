@@ -17,6 +17,8 @@
 constexpr uint32_t kRecordLeadSize = 8;
 constexpr uint32_t kRecordTrailSize = 8;
 constexpr uint64_t kMaxAnimationFrames = 1000000;
+// The widest and highest frame a lead can express (its 16-bit fields).
+constexpr uint32_t kMaxAnimationSide = UINT16_MAX;
 
 // What the first record's lead says, with 0 bits already read as 8.
 struct AnimationGeometry {

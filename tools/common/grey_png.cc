@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/regular_file.h"
+#include "source/animation_file.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ static_assert(sizeof kSkippedChunks % 5 == 0, "a chunk name is four letters and 
 
 // Bounds what the picture's header and chunks can make libpng allocate.
 void LimitPngReading(png_structp png) {
-  png_set_user_limits(png, 65535, 65535);
+  png_set_user_limits(png, kMaxAnimationSide, kMaxAnimationSide);
   png_set_chunk_malloc_max(png, kLargestChunk);
   png_set_chunk_cache_max(png, kMostStoredChunks);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
@@ -80,9 +81,10 @@ bool DecodePng(FILE* file, GreyImage* image, PngFailure* failure) {
     Fail(failure, "not an 8- or 16-bit grey picture without alpha");
     return false;
   }
-  if (width > 65535 || height > 65535) {
+  if (width > kMaxAnimationSide || height > kMaxAnimationSide) {
     png_destroy_read_struct(&png, &info, nullptr);
-    Fail(failure, "wider or higher than the 65535 pixels an animation can hold");
+    Fail(failure, ("wider or higher than the " + std::to_string(kMaxAnimationSide) +
+                      " pixels an animation can hold").c_str());
     return false;
   }
   const std::string tooLarge = GreyPictureTooLarge(width, height, depth);

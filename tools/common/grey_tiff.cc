@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "source/animation_file.h"
+
 namespace {
 
 // The last message libtiff reported; see the threading note in the header.
@@ -139,9 +141,10 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
              "; only 8- or 16-bit unsigned grey pages are imported";
     return false;
   }
-  if (width == 0 || height == 0 || width > 65535 || height > 65535) {
+  if (width == 0 || height == 0 || width > kMaxAnimationSide || height > kMaxAnimationSide) {
     *error = std::to_string(width) + "x" + std::to_string(height) +
-             " pixels; an animation holds 1 to 65535 in each direction";
+             " pixels; an animation holds 1 to " + std::to_string(kMaxAnimationSide) +
+             " in each direction";
     return false;
   }
   const size_t bytesPerPixel = bits / 8;

@@ -17,8 +17,8 @@ bool InRange(const char* name, int64_t value, int64_t low, int64_t high, std::st
 
 bool PlanMake(const MakeOptions& options, MakePlan* plan, std::string* error) {
   const int64_t effectiveBits = options.effectiveBits == -1 ? options.bits : options.effectiveBits;
-  if (!InRange("width", options.width, 1, 65535, error) ||
-      !InRange("height", options.height, 1, 65535, error) ||
+  if (!InRange("width", options.width, 1, kMaxAnimationSide, error) ||
+      !InRange("height", options.height, 1, kMaxAnimationSide, error) ||
       !InRange("frames", options.frames, 1, static_cast<int64_t>(kMaxAnimationFrames), error) ||
       !InRange("bits", options.bits, 8, 255, error) ||
       !InRange("effective-bits", effectiveBits, 1, 255, error)) {

@@ -44,6 +44,60 @@ void TakeGivenFlags(const CallFlags& flags, CallOptions* options) {
   options->countGiven = flags.count != nullptr && flags.count->count() > 0;
 }
 
+// write: one value, with its own --format and no --count.
+CLI::App* AddWriteCommand(CLI::App* app, ornactl::WriteOptions* options, CallFlags* flags) {
+  CLI::App* write = app->add_subcommand("write", "write one value to a property");
+  write->add_option("address", options->call.address, "/CONTEXT/SERVER/DEVICE")->required();
+  write->add_option("property", options->call.property, "property name")->required();
+  write->add_option("value", options->value, "the value; for bytes an even number of hex digits")
+      ->required();
+  flags->format =
+      write->add_option("--format", options->call.format, "format of the value (default int32)");
+  write->add_flag("--read", options->alsoRead, "read and write: also print the property's output");
+  write->add_option("--timeout", options->call.timeoutMs, "time-out of the call in ms")
+      ->capture_default_str();
+  write->add_flag("--json", options->call.json, "one JSON object per line");
+  return write;
+}
+
+CLI::App* AddMonitorCommand(CLI::App* app, ornactl::MonitorOptions* options, CallFlags* flags) {
+  CLI::App* monitor = app->add_subcommand("monitor", "subscribe and print each delivery");
+  *flags = AddCallOptions(monitor, &options->call, true, true);
+  monitor->add_option("--interval", options->intervalMs,
+                      "read interval in ms; 0: only when the server schedules the property")
+      ->capture_default_str();
+  monitor->add_option("--updates", options->updates, "stop after this many deliveries");
+  monitor->add_option("--seconds", options->seconds, "stop after this many seconds");
+  monitor->add_option("--save-png", options->pngDirectory,
+                      "save each frame as DIR/frame-<frameNumber>.png");
+  return monitor;
+}
+
+CLI::App* AddRecordCommand(CLI::App* app, ornactl::RecordOptions* options) {
+  CLI::App* record = app->add_subcommand("record", "write delivered frames to an animation file");
+  record->add_option("address", options->call.address, "/CONTEXT/SERVER/DEVICE")->required();
+  record->add_option("property", options->call.property, "property name (Frame.Sched)")
+      ->required();
+  record->add_option("file", options->file, "animation file to write")->required();
+  record->add_option("--frames", options->frames, "frames to record, 1 to 1000000")->required();
+  record->add_option("--timeout", options->call.timeoutMs,
+                     "time-out of the subscription, and the longest wait for a frame, in ms")
+      ->capture_default_str();
+  return record;
+}
+
+// props and devices: one address (POSITIONAL, of the form WHAT) and the listing's
+// options.
+CLI::App* AddListingCommand(CLI::App* app, const char* name, const char* description,
+                            const char* positional, const char* what,
+                            ornactl::ListingOptions* options) {
+  CLI::App* listing = app->add_subcommand(name, description);
+  listing->add_option(positional, options->address, what)->required();
+  listing->add_option("--timeout", options->timeoutMs, "time-out in ms")->capture_default_str();
+  listing->add_flag("--json", options->json, "one JSON object per line");
+  return listing;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,60 +112,22 @@ int main(int argc, char** argv) {
   const CallFlags readFlags = AddCallOptions(read, &readOptions, true, true);
 
   ornactl::WriteOptions writeOptions;
-  CLI::App* write = app.add_subcommand("write", "write one value to a property");
-  write->add_option("address", writeOptions.call.address, "/CONTEXT/SERVER/DEVICE")
-      ->required();
-  write->add_option("property", writeOptions.call.property, "property name")->required();
-  write->add_option("value", writeOptions.value,
-                    "the value; for bytes an even number of hex digits")
-      ->required();
   CallFlags writeFlags;
-  writeFlags.format = write->add_option("--format", writeOptions.call.format,
-                                        "format of the value (default int32)");
-  write->add_flag("--read", writeOptions.alsoRead,
-                  "read and write: also print the property's output");
-  write->add_option("--timeout", writeOptions.call.timeoutMs, "time-out of the call in ms")
-      ->capture_default_str();
-  write->add_flag("--json", writeOptions.call.json, "one JSON object per line");
+  CLI::App* write = AddWriteCommand(&app, &writeOptions, &writeFlags);
 
   ornactl::MonitorOptions monitorOptions;
-  CLI::App* monitor = app.add_subcommand("monitor", "subscribe and print each delivery");
-  const CallFlags monitorFlags = AddCallOptions(monitor, &monitorOptions.call, true, true);
-  monitor->add_option("--interval", monitorOptions.intervalMs,
-                      "read interval in ms; 0: only when the server schedules the property")
-      ->capture_default_str();
-  monitor->add_option("--updates", monitorOptions.updates, "stop after this many deliveries");
-  monitor->add_option("--seconds", monitorOptions.seconds, "stop after this many seconds");
-  monitor->add_option("--save-png", monitorOptions.pngDirectory,
-                      "save each frame as DIR/frame-<frameNumber>.png");
+  CallFlags monitorFlags;
+  CLI::App* monitor = AddMonitorCommand(&app, &monitorOptions, &monitorFlags);
 
   ornactl::RecordOptions recordOptions;
-  CLI::App* record =
-      app.add_subcommand("record", "write delivered frames to an animation file");
-  record->add_option("address", recordOptions.call.address, "/CONTEXT/SERVER/DEVICE")
-      ->required();
-  record->add_option("property", recordOptions.call.property, "property name (Frame.Sched)")
-      ->required();
-  record->add_option("file", recordOptions.file, "animation file to write")->required();
-  record->add_option("--frames", recordOptions.frames, "frames to record, 1 to 1000000")
-      ->required();
-  record->add_option("--timeout", recordOptions.call.timeoutMs,
-                     "time-out of the subscription, and the longest wait for a frame, in ms")
-      ->capture_default_str();
+  CLI::App* record = AddRecordCommand(&app, &recordOptions);
 
   ornactl::ListingOptions propsOptions;
-  CLI::App* props = app.add_subcommand("props", "list the properties of a device");
-  props->add_option("address", propsOptions.address, "/CONTEXT/SERVER/DEVICE")->required();
-  props->add_option("--timeout", propsOptions.timeoutMs, "time-out in ms")
-      ->capture_default_str();
-  props->add_flag("--json", propsOptions.json, "one JSON object per line");
-
+  CLI::App* props = AddListingCommand(&app, "props", "list the properties of a device",
+                                      "address", "/CONTEXT/SERVER/DEVICE", &propsOptions);
   ornactl::ListingOptions devicesOptions;
-  CLI::App* devices = app.add_subcommand("devices", "list the devices of a server");
-  devices->add_option("server", devicesOptions.address, "/CONTEXT/SERVER")->required();
-  devices->add_option("--timeout", devicesOptions.timeoutMs, "time-out in ms")
-      ->capture_default_str();
-  devices->add_flag("--json", devicesOptions.json, "one JSON object per line");
+  AddListingCommand(&app, "devices", "list the devices of a server", "server", "/CONTEXT/SERVER",
+                    &devicesOptions);
 
   std::string keyPrefix, keyLabel;
   CLI::App* keygen = app.add_subcommand(

@@ -32,7 +32,8 @@ constexpr int32_t kFrameCapacity = static_cast<int32_t>(kSlotPixelCapacity);
 // The animation geometry of a frame's header; false with the reason when an
 // animation file can't hold it.
 bool GeometryOf(const FrameHeader& h, AnimationGeometry* geometry, std::string* error) {
-  if (h.width < 1 || h.width > 65535 || h.height < 1 || h.height > 65535 ||
+  if (h.width < 1 || h.width > int32_t(kMaxAnimationSide) || h.height < 1 ||
+      h.height > int32_t(kMaxAnimationSide) ||
       h.bytesPerPixel < 1 || h.bytesPerPixel > 31) {
     *error = "a frame of " + std::to_string(h.width) + "x" + std::to_string(h.height) + "x" +
              std::to_string(h.bytesPerPixel) + " bytes can't be held by an animation file";

@@ -216,6 +216,23 @@ TEST(GreyTiff, PagesLargerThanAFrameSlotAreRefusedFromTheHeader) {
   EXPECT_NE(std::string::npos, over.find(reason)) << over;
 }
 
+// An animation holds at most 65535 pixels in each direction: a row of 65535 passes the
+// size checks (and fails later, reading the short tile), one of 65536 is refused for
+// its width, however small the page.
+TEST(GreyTiff, PagesWiderOrHigherThanAnAnimationHoldsAreRefused) {
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("widest.tif"), TiledPageHeader(65535, 1, 16)));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("wider.tif"), TiledPageHeader(65536, 1, 16)));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("higher.tif"), TiledPageHeader(1, 65536, 16)));
+  const std::string widest = FirstFailure(dir.Join("widest.tif"));
+  EXPECT_EQ(std::string::npos, widest.find("in each direction")) << widest;
+  for (const char* name : {"wider.tif", "higher.tif"}) {
+    const std::string failure = FirstFailure(dir.Join(name));
+    EXPECT_NE(std::string::npos, failure.find("an animation holds 1 to 65535 in each direction"))
+        << name << ": " << failure;
+  }
+}
+
 TEST(GreyTiff, TiffNamesByTheirEnding) {
   EXPECT_TRUE(IsTiffName("a.tif"));
   EXPECT_TRUE(IsTiffName("dir/A.TIFF"));
