@@ -79,7 +79,7 @@ TEST(FrameFeed, WaitNewerTimesOutAndEndsAtStop) {
 
 // A reader that is busy misses pictures (counted), while a reader that keeps up gets
 // every one; neither waits for the other.
-TEST(StreamHub, ABusyReaderSkipsWhileAnotherGetsEveryPicture) {
+TEST(StreamHub, ABusyReaderSkipsWhileAnotherGetsEveryPictureAndALateOneSkipsNothing) {
   FrameFeed feed;
   StreamHub hub(&feed, 80);
   const int quick = hub.AddReader();
@@ -101,6 +101,10 @@ TEST(StreamHub, ABusyReaderSkipsWhileAnotherGetsEveryPicture) {
       busyLast = late->frameSequence;
     }
   }
+  // A reader that joins after ten pictures skipped none of them: its first is where it
+  // starts.
+  const int joiner = hub.AddReader();
+  ASSERT_NE(nullptr, hub.NextPicture(joiner, 0, 5000));
   hub.Stop();
   EXPECT_EQ(nullptr, hub.NextPicture(quick, quickLast, 10000));  // stopped: no wait
   EXPECT_EQ(10, quickGot);
@@ -111,6 +115,10 @@ TEST(StreamHub, ABusyReaderSkipsWhileAnotherGetsEveryPicture) {
     if (r.id == busy) {
       EXPECT_EQ(2u, r.sent);
       EXPECT_EQ(8u, r.skipped);
+    }
+    if (r.id == joiner) {
+      EXPECT_EQ(1u, r.sent);
+      EXPECT_EQ(0u, r.skipped);
     }
   }
 }
