@@ -28,7 +28,8 @@ TEST_F(ListingTest, QueryFunctionRecordsReachTheClient) {
   ASSERT_NE(nullptr, server);
   std::vector<OrnaPropertyInfo> properties;
   ASSERT_EQ(ORNA_OK, OrnaListProperties(server->Address("Dev").c_str(), &properties, kCallTimeoutMs));
-  EXPECT_EQ((std::vector<std::string>{"Double", "Int", "Text", "Frame", "Frame.Sched"}),
+  EXPECT_EQ((std::vector<std::string>{"Double", "Int", "Text", "Frame", "Frame.Sched",
+                                      "Numbers.Sched"}),
             Names(properties));
 
   const OrnaPropertyInfo* integer = Find(properties, "Int");

@@ -492,6 +492,29 @@ TEST_F(SubscriptionTest, EveryContractOfAScheduledPropertyGetsTheSameFrames) {
   EXPECT_EQ(0, LoansOf(*server).misuses);
 }
 
+// A scheduled property that refuses the largest count asked for is asked again with the
+// next smaller one: the contracts of that count get the refusal, the others their value.
+TEST_F(SubscriptionTest, ARefusedLargerCountStillLeavesTheSmallerOnesServed) {
+  TestServerOptions options;
+  options.args = {"--frame-hz", "25"};
+  TestServerProcess* server = StartServer(options);
+  ASSERT_NE(nullptr, server);
+  ASSERT_TRUE(FirstFrameMade(*server));
+  OrnaSubscription* tooMany = Subscribe(*server, "Numbers.Sched", ORNA_FMT_INT32, 8, 0);
+  OrnaSubscription* two = Subscribe(*server, "Numbers.Sched", ORNA_FMT_INT32, 2, 0);
+  ASSERT_TRUE(tooMany != nullptr && two != nullptr);
+  std::vector<Delivery> served = Take(two, 3);
+  ASSERT_EQ(3u, served.size()) << "the smaller count was never read";
+  for (const Delivery& d : served) {
+    EXPECT_EQ(ORNA_OK, d.result);
+    EXPECT_EQ(2, d.count);
+    EXPECT_GT(d.value, 0);  // a frame's number
+  }
+  std::vector<Delivery> refused = Take(tooMany, 2);
+  ASSERT_EQ(2u, refused.size());
+  for (const Delivery& d : refused) EXPECT_EQ(ORNA_DIMENSION_ERROR, d.result);
+}
+
 // Frames only a stalled subscriber wants are lent and given back at once, never copied.
 TEST_F(SubscriptionTest, FramesNobodyCanTakeAreNotCopiedAndTheirLoansEnd) {
   const int frameBytes = 200000;

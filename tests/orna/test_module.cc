@@ -27,7 +27,9 @@
 //   completion text "completion <code>" when above 512; from 1000 on the text is
 //   "long completion <code>" followed by dots up to 80 characters, longer than the
 //   wire carries), Counter (reads so far), Slow (sleeps --slow-ms, then 1), Background
-//   (runs of the background task), Echo (write text, read it back).
+//   (runs of the background task), Echo (write text, read it back), Numbers.Sched (int32,
+//   scheduled with every frame: COUNT copies of the current frame's number, refused with
+//   23 for a count above 4, as a property whose answer can't grow would).
 //
 // Frames: frame N (from 1) has "QDR3" at 0, N at 136, the pixel count at 184 and 188,
 // the low 32 bits of the pixel address at 192, and pixel i is (N + i) & 0xff.
@@ -59,6 +61,7 @@ struct FrameStore {
   std::condition_variable stopped;
   std::vector<uint8_t> slots[4];
   int current = -1;     // slot of the newest frame
+  uint32_t number = 0;  // the newest frame's number
   int lastServed = -1;  // slot of the latest frame call
   int lent = -1;        // slot lent to the library, until it releases it
   bool sent = false;    // the newest frame went out through Frame.Sched
@@ -144,6 +147,15 @@ int PutLoans(DataObject* out) {
   return ORNA_OK;
 }
 
+int PutNumbers(DataObject* out) {
+  std::lock_guard<std::mutex> lock(frames.mutex);
+  if (frames.current < 0) return 517;
+  if (out == nullptr || out->format != ORNA_FMT_INT32) return ORNA_ILLEGAL_FORMAT;
+  if (out->count < 1 || out->count > 4) return ORNA_DIMENSION_ERROR;
+  for (int i = 0; i < out->count; ++i) memcpy((char*)out->data + 4 * i, &frames.number, 4);
+  return ORNA_OK;
+}
+
 int Equipment(const char* device, const char* property, DataObject* out, DataObject* in,
               short access) {
   (void)device;
@@ -207,6 +219,7 @@ int Equipment(const char* device, const char* property, DataObject* out, DataObj
   if (p == "Frame.Lent") return ServeFrame(out, false, Pixels::kLent);
   if (p == "Frame.LentBadCount") return ServeFrame(out, false, Pixels::kLentBadCount);
   if (p == "Loans") return PutLoans(out);
+  if (p == "Numbers.Sched") return PutNumbers(out);
   return ORNA_ILLEGAL_PROPERTY;
 }
 
@@ -246,6 +259,7 @@ void Init() {
   AddRecord("Text", "a text", 64, ORNA_FMT_TEXT, ORNA_FMT_NULL, 1);
   AddRecord("Frame", "the frame", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
   AddRecord("Frame.Sched", "the frame once", frameBytes, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1);
+  AddRecord("Numbers.Sched", "the frame's number", 4, ORNA_FMT_INT32, ORNA_FMT_NULL, 1);
   if (RegisterXPropertyQueryFunction(kModule, Query, queryMax) != 0) exit(4);
   if (RegisterDeviceName(kModule, "Dev", 0) != 0 || RegisterDeviceName(kModule, "Other", 1) != 0) exit(5);
   if (RegisterPropertyEx(kModule, "Double", 1, ORNA_FMT_DOUBLE, 1, "a double", 1) <= 0) exit(6);
@@ -293,9 +307,11 @@ void MakeFrames(double hz) {
       {
         std::lock_guard<std::mutex> lock(frames.mutex);
         frames.current = slot;
+        frames.number = n;
         frames.sent = false;
       }
       _SystemScheduleProperty(kModule, "Frame.Sched");
+      _SystemScheduleProperty(kModule, "Numbers.Sched");
     }
     std::unique_lock<std::mutex> lock(frames.mutex);
     if (frames.stopped.wait_for(lock, period, [] { return frames.stop; })) return;
