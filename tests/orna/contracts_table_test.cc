@@ -214,6 +214,15 @@ TEST_F(ContractsTableTest, EvenHoldersKeepTheirContracts) {
   EXPECT_EQ((size_t)max, table_.list.size());
 }
 
+// Two parties one apart: neither takes from the other (or they would take turns).
+TEST_F(ContractsTableTest, PartiesOneApartKeepTheirContracts) {
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(300 + i), "a", 5, nullptr, "A"));
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(ORNA_OK, Subscribe(Key(400 + i), "b", 5, nullptr, "B"));
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(402), "b", 5, nullptr, "B"));
+  EXPECT_EQ(ORNA_TOO_MANY_CONTRACTS, Subscribe(Key(303), "a", 5, nullptr, "A"));
+  EXPECT_EQ(nullptr, ended_);
+}
+
 // Id 0 means "no contract" to a client.
 TEST_F(ContractsTableTest, IdsSkipZeroWhenTheyWrap) {
   table_.nextId = UINT32_MAX;
