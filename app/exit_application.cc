@@ -21,6 +21,7 @@
 #include "config/ini_ex_wrap.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
+#include "source/frame_slot.h"
 #include "source/hardware_control.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
 #include "orna/orna_api.h"
+#include "source/frame_slot.h"
 #include "platform/broken_pipe.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"

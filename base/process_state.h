@@ -14,11 +14,7 @@
 
 #include "platform/sys.h"
 
-// Two frame slots of 6,291,652 bytes each.
-constexpr uint32_t kFrameSlotCount = 2;
-constexpr uint32_t kFrameSlotSize = 6291652;
-constexpr uint32_t kBaseBufferSize = kFrameSlotCount * kFrameSlotSize;  // 12,583,304
-
+// The frame memory: kBaseBufferSize bytes of frame slots (source/frame_slot.h).
 extern std::atomic<uint8_t*> BaseBuffer;
 extern std::atomic<SysSemaphore*> EqmOrFrameNotify;
 extern bool StayQuiet;

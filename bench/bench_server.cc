@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "orna/orna_api.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
 
 namespace bench {
 namespace {
@@ -110,7 +112,7 @@ void Produce() {
     uint32_t n = f.number + 1;
     lock.unlock();
     uint8_t* s = f.slots[slot].data();
-    memcpy(s + 136, &n, 4);
+    StoreLe32(s + kHeaderFrameNumber, n);
     if (f.frameBytes >= 4) memcpy(s + ORNA_FRAME_PREFIX_SIZE, &n, 4);
     lock.lock();
     f.current = slot;
@@ -139,9 +141,8 @@ void PrepareSlots(int frameBytes) {
   for (auto& s : f.slots) {
     s.assign((size_t)ORNA_FRAME_PREFIX_SIZE + (size_t)frameBytes, 0);
     memcpy(s.data(), "QDR3", 4);
-    uint32_t length = (uint32_t)frameBytes;
-    memcpy(s.data() + 184, &length, 4);
-    memcpy(s.data() + 188, &length, 4);
+    StoreLe32(s.data() + kHeaderFrameLength, (uint32_t)frameBytes);
+    StoreLe32(s.data() + kSlotLengthWord, (uint32_t)frameBytes);
     for (int i = 0; i < frameBytes; ++i) s[ORNA_FRAME_PREFIX_SIZE + i] = uint8_t(i);
   }
 }
@@ -157,7 +158,7 @@ const char* Arg(int argc, char** argv, const char* name, const char* fallback) {
 int RunBenchServer(int argc, char** argv) {
   int frameBytes = atoi(Arg(argc, argv, "--frame-bytes", "307200"));
   int maxSeconds = atoi(Arg(argc, argv, "--max-seconds", "120"));
-  if (frameBytes < 0 || frameBytes > 6291456) frameBytes = 307200;
+  if (frameBytes < 0 || frameBytes > static_cast<int>(kSlotPixelCapacity)) frameBytes = 307200;
   if (maxSeconds <= 0) maxSeconds = 120;
   PrepareSlots(frameBytes);
 

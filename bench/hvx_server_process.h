@@ -1,12 +1,15 @@
-// The frame server under measurement: a copy of the built hvxserver in a fresh
-// temporary directory with its own settings.xml and a counter-pattern animation (every
-// pixel of animation frame i holds i), started as a child process on a free loopback
-// port with a private names directory and registry. POSIX only, like the benchmark.
+// The frame server under measurement: the built hvxserver in a folder of its own
+// (tests/system/server_folder.h) with a counter-pattern animation (every pixel of
+// animation frame i holds i), started on a free loopback port with a private names
+// directory and registry. POSIX only, like the benchmark.
 #pragma once
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
+
+#include "tests/system/server_folder.h"
 
 namespace bench {
 
@@ -14,16 +17,13 @@ constexpr const char* kHvxServerAddress = "/BENCH/HVXBENCH";
 constexpr const char* kHvxOutputAddress = "/BENCH/HVXBENCH/Output";
 
 struct HvxServer {
+  std::unique_ptr<ServerFolder> folder;
   pid_t pid = -1;
   std::string directory;  // removed by StopHvxServer
 };
 
 // Animation frames of the counter pattern the server plays.
 constexpr int kHvxAnimationFrames = 16;
-
-// The animation frame a pass of the grab loop delivers (passNumber counts from 1): the
-// player steps 0, 1, .., N-1, N-1, .., 1 and again, one step per pass.
-int AnimationIndexOfPass(uint32_t passNumber);
 
 // Starts HVXSERVER playing WIDTH x HEIGHT 8-bit frames at LIMIT_FRAMERATE ("0": no
 // limit) and waits (at most 15 s) until it answers. ORNA_NAMES_DIR of this process is

@@ -39,6 +39,7 @@
 #include "bench/server_process.h"
 #include "bench/stats.h"
 #include "orna/orna_client.h"
+#include "source/frame_slot.h"
 
 namespace {
 
@@ -297,7 +298,7 @@ int main(int argc, char** argv) {
   }
   if (only == 0 || only == 2) {
     FramePush(307200, seconds);
-    FramePush(6291456, seconds);
+    FramePush(static_cast<int>(kSlotPixelCapacity), seconds);
   }
 
   printf("\n%d target%s met, %d missed\n", passed, passed == 1 ? "" : "s", failed);

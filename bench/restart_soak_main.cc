@@ -20,6 +20,8 @@
 
 #include "bench/hvx_server_process.h"
 #include "orna/orna_client.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
 
 namespace {
 
@@ -54,20 +56,14 @@ size_t CountInFile(const std::string& path, const char* mark) {
   return n;
 }
 
-uint32_t Word(const uint8_t* at) {
-  uint32_t v;
-  memcpy(&v, at, 4);
-  return v;
-}
-
 // Whole: as long as its header says, and every pixel the same (the animation's frames
 // are uniform, and a restart begins the animation anew, so the pixel value alone can't
 // be matched to the header; a frame written over in part shows two values).
 bool Whole(const OrnaReply& reply) {
   const size_t pixels = static_cast<size_t>(kWidth) * kHeight;
-  if (reply.size != ORNA_FRAME_PREFIX_SIZE + pixels || Word(reply.bytes + 184) != pixels)
+  if (reply.size != kFramePrefixSize + pixels || LoadLe32(reply.bytes + kHeaderFrameLength) != pixels)
     return false;
-  const uint8_t* p = reply.bytes + ORNA_FRAME_PREFIX_SIZE;
+  const uint8_t* p = reply.bytes + kFramePrefixSize;
   for (size_t i = 0; i < pixels; i += 97)
     if (p[i] != p[0]) return false;
   return p[pixels - 1] == p[0];

@@ -21,6 +21,8 @@
 #include "bench/stats.h"
 #include "orna/orna_api.h"
 #include "orna/orna_client.h"
+#include "source/byte_order.h"
+#include "source/frame_header.h"
 
 namespace {
 
@@ -140,14 +142,13 @@ void NoteCopies(Targets* t) {
   OrnaServerDescription d;
   OrnaRequest request;
   request.outFormat = ORNA_FMT_BYTE;
-  request.outCount = 188;
+  request.outCount = kFrameHeaderSize;
   OrnaReply reply;
   if (OrnaDescribeServer(bench::kHvxServerAddress, &d, 2000) != ORNA_OK ||
       OrnaCall(bench::kHvxOutputAddress, "Header", request, &reply, 2000) != ORNA_OK ||
-      reply.result != ORNA_OK || reply.size != 188)
+      reply.result != ORNA_OK || reply.size != kFrameHeaderSize)
     return;
-  uint32_t frames = 0;
-  memcpy(&frames, reply.bytes + 136, 4);
+  const uint32_t frames = LoadLe32(reply.bytes + kHeaderFrameNumber);
   const double copies = strtod(d.Field("pixelCopies").c_str(), nullptr);
   if (frames == 0) return;
   const double perFrame = copies / frames;

@@ -12,6 +12,9 @@
 #include "bench/hvx_server_process.h"
 #include "bench/machine_load.h"
 #include "orna/orna_client.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
+#include "source/playback_order.h"
 
 namespace bench {
 
@@ -27,14 +30,9 @@ double WallSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) * 1e-6;
 }
 
-uint32_t Word(const uint8_t* at) {
-  uint32_t value;
-  memcpy(&value, at, sizeof value);
-  return value;
-}
-
 bool Whole(const uint8_t* frame, size_t pixels) {
-  const uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(Word(frame + 140)));
+  const uint8_t expected = static_cast<uint8_t>(
+      PlaybackFrameOfPass(LoadLe32(frame + kHeaderPassNumber), kHvxAnimationFrames));
   const uint8_t* p = frame + ORNA_FRAME_PREFIX_SIZE;
   for (size_t i = 0; i < pixels; i += kPixelStride)
     if (p[i] != expected) return false;
@@ -50,12 +48,12 @@ bool ServerCounters(uint64_t* pixelCopies, uint64_t* dropped, uint32_t* frameNum
   *dropped = strtoull(d.Field("dropped").c_str(), nullptr, 10);
   OrnaRequest request;
   request.outFormat = ORNA_FMT_BYTE;
-  request.outCount = 188;
+  request.outCount = kFrameHeaderSize;
   OrnaReply reply;
   if (OrnaCall(kHvxOutputAddress, "Header", request, &reply, 2000) != ORNA_OK ||
-      reply.result != ORNA_OK || reply.size != 188)
+      reply.result != ORNA_OK || reply.size != kFrameHeaderSize)
     return false;
-  *frameNumber = Word(reply.bytes + 136);
+  *frameNumber = LoadLe32(reply.bytes + kHeaderFrameNumber);
   return true;
 }
 
@@ -86,10 +84,11 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
       continue;
     }
     ++*received;
-    uint32_t number = Word(reply.bytes + 136);
+    uint32_t number = LoadLe32(reply.bytes + kHeaderFrameNumber);
     first = std::min(first, number);
     last = std::max(last, number);
-    double captured = Word(reply.bytes + 16) + Word(reply.bytes + 20) * 1e-6;
+    double captured = LoadLe32(reply.bytes + kHeaderTimeSeconds) +
+                      LoadLe32(reply.bytes + kHeaderTimeMicroseconds) * 1e-6;
     latency.push_back((arrival - captured) * 1000.0);
     if (!Whole(reply.bytes, static_cast<size_t>(frameBytes))) ++torn;
   }

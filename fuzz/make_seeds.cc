@@ -16,6 +16,8 @@
 #include "orna/orna_api.h"
 #include "orna/wire.h"
 #include "source/animation_file.h"
+#include "source/byte_order.h"
+#include "source/frame_header.h"
 #include "tests/orna/raw_dealer.h"
 
 namespace {
@@ -64,11 +66,11 @@ void RequestSeeds() {
   Save(k, "read-source", Messages({{Request(kCall, "Source", "Name", ORNA_FMT_NAME48, 1)},
                                    {Request(kCall, "Source", "FrameRate", ORNA_FMT_FLOAT, 1)}}));
   Save(k, "read-frame", Messages({{Request(kCall, "Output", "Frame", ORNA_FMT_IMAGE, 512)}}));
-  Save(k, "read-header", Messages({{Request(kCall, "Output", "Header", ORNA_FMT_BYTE, 188)}}));
+  Save(k, "read-header", Messages({{Request(kCall, "Output", "Header", ORNA_FMT_BYTE, kFrameHeaderSize)}}));
   Save(k, "subscribe-frames",
        Messages({{Request(orna_wire::kSubscribe, "Output", "Frame.Sched", ORNA_FMT_IMAGE, 512)},
-                 {Request(orna_wire::kSubscribe, "Output", "Header.Sched", ORNA_FMT_BYTE, 188)},
-                 {Request(orna_wire::kUnsubscribe, "Output", "Header.Sched", ORNA_FMT_BYTE, 188)}}));
+                 {Request(orna_wire::kSubscribe, "Output", "Header.Sched", ORNA_FMT_BYTE, kFrameHeaderSize)},
+                 {Request(orna_wire::kUnsubscribe, "Output", "Header.Sched", ORNA_FMT_BYTE, kFrameHeaderSize)}}));
   Save(k, "subscribe-interval",
        Messages({{Request(orna_wire::kSubscribe, "Server", "Status", ORNA_FMT_INT32, 1,
                           ORNA_ACCESS_READ, 50)}}));
@@ -108,20 +110,20 @@ std::string Reply(uint8_t kind, int32_t result, short format, int32_t count,
   return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
 }
 
-// A 188-byte frame header of a 4 x 2 frame of 1 byte per pixel.
+// A frame header of a 4 x 2 frame of 1 byte per pixel; only the fields a client reads.
 std::string FrameHeaderBytes() {
-  std::string header(188, '\0');
-  memcpy(header.data(), "QDR3", 4);
-  auto put = [&](size_t at, uint32_t v) { memcpy(header.data() + at, &v, 4); };
-  put(4, 3);      // source id
-  put(12, 196);   // total length: 8 + 188
-  memcpy(header.data() + 24, "seed", 4);
-  put(88, 4);     // width
-  put(92, 2);     // height
-  put(112, 1);    // bytes per pixel
-  put(116, 8);    // effective bits
-  put(136, 17);   // frame number
-  put(184, 8);    // frame length
+  std::string header(kFrameHeaderSize, '\0');
+  memcpy(header.data() + kHeaderMagic, "QDR3", 4);
+  auto put = [&](size_t at, uint32_t v) { StoreLe32(reinterpret_cast<uint8_t*>(header.data()) + at, v); };
+  put(kHeaderSourceId, 3);
+  put(kHeaderTotalLength, kFrameHeaderSize + 8);
+  memcpy(header.data() + kHeaderSourceName, "seed", 4);
+  put(kHeaderWidth, 4);
+  put(kHeaderHeight, 2);
+  put(kHeaderBytesPerPixel, 1);
+  put(kHeaderEffectiveBitsPerPixel, 8);
+  put(kHeaderFrameNumber, 17);
+  put(kHeaderFrameLength, 8);
   return header;
 }
 
@@ -135,7 +137,7 @@ void AnswerSeeds() {
   Save(k, "error", Messages({{Reply(kCall, 36, ORNA_FMT_NULL, 0)}}));
   Save(k, "completion", Messages({{Reply(kCall, 517, ORNA_FMT_NULL, 0, "No frame taken yet.")}}));
   std::string header = FrameHeaderBytes();
-  Save(k, "header", Messages({{Reply(kCall, 0, ORNA_FMT_BYTE, 188), header}}));
+  Save(k, "header", Messages({{Reply(kCall, 0, ORNA_FMT_BYTE, kFrameHeaderSize), header}}));
   std::string prefix = header + std::string("\x08\0\0\0\0\0\0\0", 8);
   Save(k, "frame-delivery",
        Messages({{Reply(orna_wire::kDelivery, 0, ORNA_FMT_IMAGE, 8), prefix + "pixels!!"}}));

@@ -4,6 +4,7 @@
 
 #include "base/process_state.h"
 #include "server/module_testing.h"
+#include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"
 
 // Every slot the frame source fills must be one the pin table can hold: a slot beyond

@@ -1,14 +1,15 @@
-// The Output device: the current frame (196-byte prefix, its pixels lent to the library
+// The Output device: the current frame (its prefix, its pixels lent to the library
 // until it has copied them) and the current FrameHeader, each on request and once per frame.
 #include <cstring>
 
 #include "server/current_frame.h"
 #include "server/property_handlers.h"
 #include "server/status_codes.h"
+#include "source/frame_header.h"
 
 namespace {
 
-constexpr int32_t kHeaderSize = 188;
+constexpr int32_t kHeaderSize = static_cast<int32_t>(kFrameHeaderSize);
 
 }  // namespace
 

@@ -4,31 +4,21 @@
 // its slot, so the grab thread fills the other one next; a frame that could not be
 // announced (or whose slot could not be pinned) leaves the older frame current and its
 // slot pinned.
-#include <cstring>
-
 #include "base/log.h"
 #include "base/process_state.h"
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_context.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
 
 namespace {
-
-// Offsets of the capture time in the FrameHeader.
-constexpr size_t kTimeSecondsOffset = 16;
-constexpr size_t kTimeMicrosecondsOffset = 20;
-
-uint32_t ReadWord(const uint8_t* at) {
-  uint32_t value;
-  memcpy(&value, at, sizeof value);
-  return value;
-}
 
 // An announcement the module can serve: a slot of BaseBuffer and a length between the
 // bare prefix and a full slot.
 bool AnnouncementFits(int32_t slotIndex, uint32_t length) {
   return slotIndex >= 0 && static_cast<uint32_t>(slotIndex) < kFrameSlotCount &&
-         length >= static_cast<uint32_t>(ORNA_FRAME_PREFIX_SIZE) && length <= kFrameSlotSize;
+         length >= kFramePrefixSize && length <= kFrameSlotStride;
 }
 
 }  // namespace
@@ -47,10 +37,10 @@ void OnNewFrameNotify(int32_t slotIndex, uint32_t length, double timeStamp) {
     return;
   }
   const char* module = ModuleName();
-  const uint8_t* slot = base + static_cast<uint32_t>(slotIndex) * kFrameSlotSize;
+  const uint8_t* slot = FrameSlotAt(base, static_cast<uint32_t>(slotIndex));
   const bool current =
-      MakeFrameCurrent(slot, slotIndex, length, timeStamp, ReadWord(slot + kTimeSecondsOffset),
-                       ReadWord(slot + kTimeMicrosecondsOffset));
+      MakeFrameCurrent(slot, slotIndex, length, timeStamp, LoadLe32(slot + kHeaderTimeSeconds),
+                       LoadLe32(slot + kHeaderTimeMicroseconds));
   if (!SysReleaseSemaphore(semaphore)) {
     ++ErrorCount;
     DoLog("WW: ORNA Server EqmOrFrameNotify Release error in OnNewFrameNotify()");

@@ -1,6 +1,15 @@
 #include "server/property_table.h"
 
 #include "orna/orna_api.h"
+#include "source/frame_slot.h"
+
+namespace {
+
+// Output's sizes in elements: a whole frame slot's pixels, one header's bytes.
+constexpr int32_t kFrameCapacity = static_cast<int32_t>(kSlotPixelCapacity);
+constexpr int32_t kHeaderSize = static_cast<int32_t>(kFrameHeaderSize);
+
+}  // namespace
 
 const char* const kDeviceNames[kDeviceCount] = {"Server", "Source", "Output",
                                                 "HardwareControl"};
@@ -24,13 +33,13 @@ const PropertyDefinition PropertyTable[kPropertyTableRows] = {
      kPropertySourceStatus},
     {"FrameRate", "current framerate (net avg)", {}, 1, 0, ORNA_FMT_FLOAT, ORNA_FMT_NULL, 1,
      kPropertyFrameRate},
-    {"Frame", "get cur frame nonscheduled", {}, 6291456, 0, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1,
+    {"Frame", "get cur frame nonscheduled", {}, kFrameCapacity, 0, ORNA_FMT_IMAGE, ORNA_FMT_NULL, 1,
      kPropertyFrame},
-    {"Frame.Sched", "get current frame scheduled", {}, 6291456, 0, ORNA_FMT_IMAGE,
+    {"Frame.Sched", "get current frame scheduled", {}, kFrameCapacity, 0, ORNA_FMT_IMAGE,
      ORNA_FMT_NULL, 1, kPropertyFrameSched},
-    {"Header", "get current frame header ns", {}, 188, 0, ORNA_FMT_BYTE, ORNA_FMT_NULL, 1,
+    {"Header", "get current frame header ns", {}, kHeaderSize, 0, ORNA_FMT_BYTE, ORNA_FMT_NULL, 1,
      kPropertyHeader},
-    {"Header.Sched", "get cur frame header sched.", {}, 188, 0, ORNA_FMT_BYTE, ORNA_FMT_NULL,
+    {"Header.Sched", "get cur frame header sched.", {}, kHeaderSize, 0, ORNA_FMT_BYTE, ORNA_FMT_NULL,
      1, kPropertyHeaderSched},
     {"dummy", "dummy desc", {}, 1, 0, ORNA_FMT_INT32, ORNA_FMT_NULL, 1, kPropertyDummy},
 };

@@ -15,3 +15,10 @@ uint32_t TakePlaybackFrame(PlaybackPosition* playback, uint32_t frameCount) {
   playback->position = static_cast<uint32_t>(next);
   return frame;
 }
+
+uint32_t PlaybackFrameOfPass(uint32_t passNumber, uint32_t frameCount) {
+  if (frameCount == 0) return 0;
+  const uint64_t cycle = 2 * static_cast<uint64_t>(frameCount) - 1;
+  const uint64_t step = (static_cast<uint64_t>(passNumber) + cycle - 1) % cycle;
+  return static_cast<uint32_t>(step < frameCount ? step : cycle - step);
+}

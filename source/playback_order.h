@@ -20,3 +20,8 @@ struct PlaybackPosition {
 // Answers the frame at the position and moves the position one step on through an
 // animation of frameCount frames (at least 1).
 uint32_t TakePlaybackFrame(PlaybackPosition* playback, uint32_t frameCount);
+
+// The frame the grab loop's pass PASS_NUMBER (counted from 1, as the header's pass number
+// counts) shows, for readers that check a frame against its header: the same order as
+// TakePlaybackFrame stepped once per pass from the start. 0 for frameCount 0.
+uint32_t PlaybackFrameOfPass(uint32_t passNumber, uint32_t frameCount);

@@ -10,6 +10,7 @@
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/module_testing.h"
+#include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"
 #include "source/frame_slot_pins_testing.h"
 #include "tests/fakes/executable_dir_environment.h"
@@ -45,7 +46,7 @@ const ::testing::Environment* const gEnvironment =
 }  // namespace
 
 uint8_t* SlotAddress(int32_t slotIndex) {
-  return BaseBuffer.load() + static_cast<size_t>(slotIndex) * kFrameSlotSize;
+  return FrameSlotAt(BaseBuffer.load(), static_cast<uint32_t>(slotIndex));
 }
 
 uint32_t WordAt(const void* buffer, size_t offset) {

@@ -14,6 +14,9 @@
 
 #include "orna/names.h"
 #include "orna/orna_client.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
+#include "source/playback_order.h"
 #include "tests/orna/raw_dealer.h"
 #include "tests/support/child_process.h"
 #include "tests/system/hvx_server_run.h"
@@ -25,12 +28,9 @@ constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 constexpr int kFrames = 7;
 
-// The animation frame a pass delivers: the grab loop steps 0, 1, .., N-1, N-1, .., 1
-// and again, one step per pass (passNumber counts from 1).
-int AnimationIndexOfPass(uint32_t passNumber) {
-  int cycle = 2 * kFrames - 1;
-  int j = static_cast<int>((passNumber - 1) % static_cast<uint32_t>(cycle));
-  return j < kFrames ? j : cycle - j;
+// The animation frame a pass delivers.
+uint8_t FrameOfPass(uint32_t passNumber) {
+  return static_cast<uint8_t>(PlaybackFrameOfPass(passNumber, kFrames));
 }
 
 class ServerSystemTest : public ::testing::Test {
@@ -141,7 +141,7 @@ TEST_F(ServerSystemTest, MonitorFrameSchedReceivesWholeFramesInOrder) {
     EXPECT_GT(frameNumber, previous) << line;
     previous = frameNumber;
     uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
-    std::vector<uint8_t> expected(kWidth * kHeight, static_cast<uint8_t>(AnimationIndexOfPass(pass)));
+    std::vector<uint8_t> expected(kWidth * kHeight, FrameOfPass(pass));
     EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
               JsonNumber(line, "crc32"))
         << "pixels of another frame than the header says: " << line;
@@ -175,14 +175,13 @@ TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
       while (std::chrono::steady_clock::now() < end) {
         OrnaReply reply;
         if (OrnaNextDelivery(subscriptions[i], &reply, 1000) != 0 || reply.result != 0) continue;
-        if (reply.size < 196 + static_cast<size_t>(kWidth * kHeight)) {
+        if (reply.size < kFramePrefixSize + static_cast<size_t>(kWidth * kHeight)) {
           ++torn[i];
           continue;
         }
-        uint32_t pass;
-        memcpy(&pass, reply.bytes + 140, 4);
-        uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(pass));
-        const uint8_t* pixels = reply.bytes + 196;
+        const uint32_t pass = LoadLe32(reply.bytes + kHeaderPassNumber);
+        uint8_t expected = FrameOfPass(pass);
+        const uint8_t* pixels = reply.bytes + kFramePrefixSize;
         bool whole = true;
         for (int p = 0; p < kWidth * kHeight && whole; ++p) whole = pixels[p] == expected;
         ++frames[i];
@@ -302,12 +301,12 @@ TEST_F(ServerSystemTest, EveryReaderGetsNearlyEveryFrameWhateverTheOthersAsk) {
         OrnaReply reply;
         if (OrnaNextDelivery(s, &reply, 500) != 0 || reply.result != 0) continue;
         uint32_t number = 0, pass = 0;
-        bool whole = reply.size == 196 + static_cast<size_t>(kWidth * kHeight);
+        bool whole = reply.size == kFramePrefixSize + static_cast<size_t>(kWidth * kHeight);
         if (whole) {
-          memcpy(&number, reply.bytes + 136, 4);
-          memcpy(&pass, reply.bytes + 140, 4);
-          uint8_t expected = static_cast<uint8_t>(AnimationIndexOfPass(pass));
-          for (int p = 0; p < kWidth * kHeight && whole; ++p) whole = reply.bytes[196 + p] == expected;
+          number = LoadLe32(reply.bytes + kHeaderFrameNumber);
+          pass = LoadLe32(reply.bytes + kHeaderPassNumber);
+          uint8_t expected = FrameOfPass(pass);
+          for (int p = 0; p < kWidth * kHeight && whole; ++p) whole = reply.bytes[kFramePrefixSize + p] == expected;
         }
         if (!whole) ++reader.torn;
         reader.frames.push_back(number);
@@ -334,7 +333,7 @@ TEST_F(ServerSystemTest, EveryReaderGetsNearlyEveryFrameWhateverTheOthersAsk) {
       << lines.size() << " of " << last - first + 1;
   for (const std::string& line : lines) {
     uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
-    std::vector<uint8_t> expected(kWidth * kHeight, static_cast<uint8_t>(AnimationIndexOfPass(pass)));
+    std::vector<uint8_t> expected(kWidth * kHeight, FrameOfPass(pass));
     EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
               JsonNumber(line, "crc32"))
         << line;

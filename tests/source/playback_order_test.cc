@@ -59,4 +59,12 @@ TEST(PlaybackOrder, LargestCountDoesNotWrap) {
   EXPECT_EQ(999998u, TakePlaybackFrame(&playback, 1000000));
 }
 
+TEST(PlaybackOrder, FrameOfAPassMatchesTheStepsTaken) {
+  for (uint32_t frames = 1; frames <= 6; ++frames) {
+    const std::vector<uint32_t> taken = Take(frames, 40);
+    for (uint32_t pass = 1; pass <= taken.size(); ++pass)
+      ASSERT_EQ(taken[pass - 1], PlaybackFrameOfPass(pass, frames)) << frames << " frames, pass " << pass;
+  }
+}
+
 }  // namespace

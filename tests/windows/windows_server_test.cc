@@ -16,6 +16,9 @@
 
 #include "orna/orna_client.h"
 #include "orna/orna_api.h"
+#include "source/byte_order.h"
+#include "source/frame_slot.h"
+#include "source/playback_order.h"
 #include "tests/support/child_process.h"
 #include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
@@ -75,12 +78,6 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-uint32_t WordAt(const uint8_t* bytes, size_t offset) {
-  uint32_t value;
-  memcpy(&value, bytes + offset, 4);
-  return value;
-}
-
 // Frames of a subscription to Frame.Sched: how many came, and how many had pixels of
 // another animation frame than their header's pass number says (the counter pattern:
 // every pixel of animation frame i holds i).
@@ -101,15 +98,15 @@ void TakeFrames(const HvxServerRun& run, int wanted, bool exact, FrameTally* tal
   for (int i = 0; i < wanted * 3 && tally->frames < wanted; ++i) {
     if (OrnaNextDelivery(subscription, &reply, 3000) != 0 || reply.result != 0) continue;
     ++tally->frames;
-    if (reply.size != 196u + kWidth * kHeight) {
+    if (reply.size != kFramePrefixSize + kWidth * kHeight) {
       ++tally->wrong;
       continue;
     }
-    tally->lastFrameNumber = WordAt(reply.bytes, 136);
-    const uint8_t expected = exact ? uint8_t(AnimationIndexOfPass(WordAt(reply.bytes, 140), kFrames))
-                                   : reply.bytes[196];
+    tally->lastFrameNumber = LoadLe32(reply.bytes + kHeaderFrameNumber);
+    const uint8_t expected = exact ? uint8_t(PlaybackFrameOfPass(LoadLe32(reply.bytes + kHeaderPassNumber), kFrames))
+                                   : reply.bytes[kFramePrefixSize];
     for (int p = 0; p < kWidth * kHeight; ++p) {
-      if (reply.bytes[196 + p] != expected) {
+      if (reply.bytes[kFramePrefixSize + p] != expected) {
         ++tally->wrong;
         break;
       }

@@ -1,6 +1,6 @@
-// Decoding of the 188-byte frame header and checking of a whole frame value (format 567:
-// the 196-byte prefix, then the pixel bytes) as a client receives it. Every field is read
-// with memcpy at its fixed little-endian offset after the size has been checked, so a
+// Decoding of the frame header and checking of a whole frame value (format 567: the
+// prefix, then the pixel bytes) as a client receives it, through the server's own
+// layout (source/frame_slot.h). The size is checked before any field is read, so a
 // short or garbled buffer yields a reported problem, never a read past its end.
 // Pure functions; any thread.
 #pragma once
@@ -9,10 +9,13 @@
 #include <cstdint>
 #include <string>
 
+#include "source/frame_slot.h"
+
 namespace tools_common {
 
-constexpr size_t kFrameHeaderSize = 188;
-constexpr size_t kFramePrefixSize = 196;  // header, uint32 pixel count, 4-byte address word
+// The pixel count a client asks for to take any frame the server can send: a whole
+// frame slot.
+constexpr int32_t kWholeFrameCount = static_cast<int32_t>(kSlotPixelCapacity);
 
 // The fields of a frame header that a client can use.
 struct FrameHeader {
@@ -32,15 +35,15 @@ struct FrameHeader {
 };
 
 // Decodes the header at DATA. Answers false, leaving *header untouched, when SIZE is
-// below 188 bytes.
+// below a header's size.
 bool DecodeFrameHeader(const uint8_t* data, size_t size, FrameHeader* header);
 
 // A frame value after checking. `pixels` points into the caller's buffer and lives as
 // long as it does.
 struct FrameView {
-  bool hasHeader = false;        // the 188 header bytes are present and decoded
+  bool hasHeader = false;        // the header bytes are present and decoded
   FrameHeader header;
-  const uint8_t* pixels = nullptr;  // the pixel bytes at 196, when the prefix is whole
+  const uint8_t* pixels = nullptr;  // the pixel bytes after the prefix, when it is whole
   size_t pixelBytes = 0;         // pixel bytes present, at most the pixel count
   bool pixelsComplete = false;   // all `count` pixel bytes are present
   std::string problem;           // what is wrong with the frame; empty when consistent

@@ -3,11 +3,10 @@
 #include <chrono>
 
 #include "orna/orna_client.h"
+#include "tools/common/frame_header_view.h"
 
 namespace {
 
-// The largest frame a slot holds: the count asked for, so every frame fits.
-constexpr int32_t kFrameCapacity = 6291456;
 constexpr int kCallTimeoutMs = 2000;
 // Longest single wait, so that Stop is noticed soon.
 constexpr int kWaitSliceMs = 250;
@@ -38,7 +37,7 @@ void FrameSubscriber::Run() {
   using Clock = std::chrono::steady_clock;
   while (!stop_) {
     OrnaSubscription* subscription = nullptr;
-    if (OrnaSubscribe(address_.c_str(), "Frame.Sched", ORNA_FMT_IMAGE, kFrameCapacity, 0,
+    if (OrnaSubscribe(address_.c_str(), "Frame.Sched", ORNA_FMT_IMAGE, tools_common::kWholeFrameCount, 0,
                       kCallTimeoutMs, &subscription) != 0) {
       for (int waited = 0; waited < kRetryPauseMs && !stop_; waited += kWaitSliceMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kWaitSliceMs));

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "orna/orna_api.h"
-#include "source/frame_slot.h"
 #include "tools/common/animation_writer.h"
 #include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
@@ -27,7 +26,6 @@ namespace {
 // Longest single wait for a delivery, so that an interrupt is noticed soon.
 constexpr int kWaitSliceMs = 200;
 // The largest frame a server slot holds; the subscription asks for that much.
-constexpr int32_t kFrameCapacity = static_cast<int32_t>(kSlotPixelCapacity);
 
 // The animation geometry of a frame's header; false with the reason when an
 // animation file can't hold it.
@@ -76,7 +74,7 @@ int RunRecord(const RecordOptions& options) {
 
   OrnaSubscription* subscription = nullptr;
   const int refused = OrnaSubscribe(call.address.c_str(), call.property.c_str(),
-                                    ORNA_FMT_IMAGE, kFrameCapacity, 0, call.timeoutMs,
+                                    ORNA_FMT_IMAGE, tools_common::kWholeFrameCount, 0, call.timeoutMs,
                                     &subscription);
   if (refused != 0) {
     return Failed("subscribing to " + call.address + " " + call.property + " failed: " +

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "source/playback_order.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sanitizer_report.h"
 #include "tests/support/temp_dir.h"
@@ -131,7 +132,7 @@ TEST_F(ViewerSystemTest, PageShowsRisingFramesWhosePixelsMatchTheirHeader) {
     EXPECT_EQ(kWidth, s["width"]);
     EXPECT_EQ(kHeight, s["height"]);
     EXPECT_TRUE(s["uniform"].get<bool>()) << "a canvas of mixed frames: " << s.dump();
-    const int expected = AnimationIndexOfPass(s["passNumber"].get<uint32_t>(), kFrames);
+    const int expected = PlaybackFrameOfPass(s["passNumber"].get<uint32_t>(), kFrames);
     EXPECT_EQ(expected, s["pixel"]) << "pixels of another frame than the header shown: "
                                     << s.dump();
   }
@@ -176,7 +177,7 @@ TEST_F(ViewerSystemTest, SixteenBitFramesShowTheirTopBitsOrStretched) {
     return browser.Evaluate(kHalvesProbe, &probe) && probe.is_object() &&
            probe["shown"].get<int>() > 0;
   }, 200)) << browser.error() << " " << probe.dump();
-  const int index = AnimationIndexOfPass(probe["passNumber"].get<uint32_t>(), kFrames16);
+  const int index = PlaybackFrameOfPass(probe["passNumber"].get<uint32_t>(), kFrames16);
   EXPECT_EQ(index, probe["left"]) << probe.dump();
   EXPECT_EQ(index + 128, probe["right"]) << probe.dump();
   EXPECT_TRUE(probe["stretchOffered"].get<bool>());
@@ -295,7 +296,7 @@ TEST_F(ViewerSystemTest, StatusAndFramesWithoutControl) {
   ASSERT_LE(4 + length, raw->body.size());
   const nlohmann::json frame = nlohmann::json::parse(raw->body.substr(4, length));
   EXPECT_EQ(static_cast<size_t>(kWidth * kHeight), raw->body.size() - 4 - length);
-  EXPECT_EQ(AnimationIndexOfPass(frame["passNumber"].get<uint32_t>(), kFrames),
+  EXPECT_EQ(PlaybackFrameOfPass(frame["passNumber"].get<uint32_t>(), kFrames),
             b[4 + length]);
 }
 

@@ -16,6 +16,9 @@
 
 #include "orna/orna_client.h"
 #include "source/animation_loader.h"
+#include "source/byte_order.h"
+#include "source/playback_order.h"
+#include "tools/common/frame_header_view.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -83,16 +86,15 @@ TEST(RecordSystem, RecordingPlaysBackWithTheSamePixels) {
   ASSERT_TRUE(StartServer(&player, ReadWholeFile(file))) << player.Stderr();
   OrnaSubscription* subscription = nullptr;
   ASSERT_EQ(0, OrnaSubscribe(player.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
-                             6291456, 0, 3000, &subscription));
+                             tools_common::kWholeFrameCount, 0, 3000, &subscription));
   int checked = 0;
   for (int attempt = 0; attempt < 100 && checked < 2 * kRecorded; ++attempt) {
     OrnaReply reply;
     if (OrnaNextDelivery(subscription, &reply, 1000) != 0 || reply.result != 0) continue;
-    ASSERT_EQ(196u + kWidth * kHeight, reply.size);
-    uint32_t pass = 0;
-    std::memcpy(&pass, reply.bytes + 140, 4);
-    const std::vector<uint8_t>& expected = recorded[AnimationIndexOfPass(pass, kRecorded)];
-    EXPECT_EQ(0, std::memcmp(expected.data(), reply.bytes + 196, expected.size()))
+    ASSERT_EQ(kFramePrefixSize + kWidth * kHeight, reply.size);
+    const uint32_t pass = LoadLe32(reply.bytes + kHeaderPassNumber);
+    const std::vector<uint8_t>& expected = recorded[PlaybackFrameOfPass(pass, kRecorded)];
+    EXPECT_EQ(0, std::memcmp(expected.data(), reply.bytes + kFramePrefixSize, expected.size()))
         << "pass " << pass;
     ++checked;
   }
