@@ -10,6 +10,8 @@
 
 #include <httplib.h>
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -36,8 +38,10 @@ long long ViewerReceived(int port) {
   httplib::Client client("127.0.0.1", port);
   auto answer = client.Get("/status.json");
   if (!answer || answer->status != 200) return -1;
-  const size_t at = answer->body.find("\"received\":");
-  return at == std::string::npos ? -1 : std::atoll(answer->body.c_str() + at + 11);
+  const nlohmann::json status = nlohmann::json::parse(answer->body, nullptr, false);
+  if (!status.is_object() || !status.contains("received") || !status["received"].is_number())
+    return -1;
+  return status["received"].get<long long>();
 }
 
 // Reads /stream.mjpg until STOP and counts the pictures whose boundary line came
