@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 
 namespace {
