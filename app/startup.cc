@@ -52,6 +52,7 @@ const char* InitErrorText(int code) {
 
 void InitializeApplication(int argc, char** argv) {
   TuneLibrary();
+  SetSourceSettingsCheck(FrameSourceAccepts);
 
   SetLogSinks(false, true, true, true);
   // A console event may already be logging on its own thread, which reads it.

@@ -14,3 +14,7 @@ AnimationPlayer gAnimationPlayer;
 
 HardwareControl& FrameSource = gAnimationPlayer;
 CIniExWrap AppSettings;
+
+bool FrameSourceAccepts(const CIniExWrap& settings) {
+  return FrameSource.CheckConfiguration(settings);
+}

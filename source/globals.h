@@ -18,3 +18,7 @@ class HardwareControl;
 
 extern HardwareControl& FrameSource;
 extern CIniExWrap AppSettings;
+
+// FrameSource's check of a settings object, as start-up hands it to the settings
+// validation (SetSourceSettingsCheck). Main thread.
+bool FrameSourceAccepts(const CIniExWrap& settings);
