@@ -2,8 +2,8 @@
 
 #include "app/dead_man_circuit.h"
 #include "app/restart_cycle.h"
-#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 
 namespace {

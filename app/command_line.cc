@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "app/lifecycle.h"
-#include "base/globals.h"
 #include "base/log.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "orna/orna_api.h"
+#include "source/globals.h"
 
 namespace {
 

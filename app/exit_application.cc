@@ -15,13 +15,13 @@
 
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
-#include "base/globals.h"
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
 #include "source/frame_slot.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 
 namespace {
@@ -55,7 +55,10 @@ bool StartFrameSource(HardwareControl& source, const CIniExWrap& settings) {
   return source.Initialize(settings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount);
 }
 
-void ExitApplication(int32_t code) {
+namespace {
+
+// The exit path that ExitApplication takes once start-up has installed it.
+void EndApplication(int32_t code) {
   {
     std::lock_guard<std::mutex> lock(gExitMutex);
     gExitBegun.store(true);
@@ -78,6 +81,10 @@ void ExitApplication(int32_t code) {
   if (gConsoleEnding.load() && !IsConsoleEventThread()) SysSleep(kConsoleEndingWaitMs);
   exit(code);
 }
+
+}  // namespace
+
+void InstallExitPath() { SetExitPath(EndApplication); }
 
 bool ExitBegun() { return gExitBegun.load(); }
 

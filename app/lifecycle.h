@@ -1,7 +1,7 @@
 // The spine of the server process: the entry point's fixed start-up order, the one
-// exit path (its declaration and the exit codes are in base/exit_application.h, for
-// the parts below the start-up code), the console events and the equipment module's
-// exit function.
+// exit path (ExitApplication and the exit codes are in base/exit_application.h, for
+// the parts below the start-up code, which takes the path installed here), the console
+// events and the equipment module's exit function.
 //
 // Threading: ServerMain, InitializeApplication and StartEquipmentModule run on the
 // main thread. ExitApplication may be called from the main thread and from the
@@ -17,7 +17,11 @@
 class CIniExWrap;
 class HardwareControl;
 
-// The entry point's steps: build stamp, version, console handler, tuning values,
+// Hands the server's exit path down to ExitApplication: from then on an exit stops the
+// frame source and releases the semaphore and BaseBuffer. ServerMain does it first.
+void InstallExitPath();
+
+// The entry point's steps: exit path, build stamp, version, console handler, tuning values,
 // InitializeApplication, _SystemInit, StartEquipmentModule, then the server cycle for
 // ever. Never returns.
 [[noreturn]] void ServerMain(int argc, char** argv);

@@ -10,7 +10,6 @@
 #include "app/command_line.h"
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
-#include "base/globals.h"
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
@@ -22,6 +21,8 @@
 #include "platform/broken_pipe.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
+#include "server/library_tuning.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 
 namespace {
@@ -51,13 +52,8 @@ const char* InitErrorText(int code) {
 }  // namespace
 
 void InitializeApplication(int argc, char** argv) {
-  gAllowRemoteExit = 1;
-  MaxNumContracts = 1000;
-  MinPollingRate = 50;
-  SetUseLoopback(0);
-  setWorkAreaSize(6301456);
-  SetPacketMTU(64000);
-  _SystemAssignBufferSpace(524288, 64000);
+  TuneLibrary();
+  SetSourceSettingsCheck(FrameSourceAccepts);
 
   SetLogSinks(false, true, true, true);
   // A console event may already be logging on its own thread, which reads it.
@@ -78,7 +74,7 @@ void InitializeApplication(int argc, char** argv) {
 
   ParseCommandLine(argc, argv);
 
-  StayQuiet = FetchVideoServiceConfig();
+  StayQuiet = FetchVideoServiceConfigInto(AppSettings);
   if (StayQuiet) DoLog("--- Info: ORNA Video Service responded \"Stay Quiet\".");
 
   SysSemaphore* semaphore = SysCreateSemaphore(1, 1);
@@ -124,8 +120,7 @@ void StartEquipmentModule() {
   ReadSetting(serverName, kKeyServerName, kServerNameLimit);
   ReadSetting(moduleName, kKeyEquipmentModuleName, kEquipmentModuleNameLimit);
   RestartRequested = false;
-  int deviceCount = FrameSource.HasHardwareDevice() ? 4 : 3;
-  if (RegisterEquipmentModule(serverName, moduleName, deviceCount, EquipmentFunctionHVX,
+  if (RegisterEquipmentModule(serverName, moduleName, ModuleDeviceCount(), EquipmentFunctionHVX,
                               EquipmentModuleInit, EquipmentBackgroundTask, 1000,
                               EquipmentExitFunction) != 0) {
     DoLog("-+- Error: Orna Equipment module could not be registered.");
@@ -144,6 +139,7 @@ void StartEquipmentModule() {
 }
 
 void ServerMain(int argc, char** argv) {
+  InstallExitPath();
   RememberMainThread();
   // A log line to a standard error or output whose reader has gone is a failed write, not
   // the end of the server: it goes on serving and logging to its file.

@@ -1,11 +1,13 @@
-// The one exit path of the process and its exit codes. Declared here, below every part
-// that may end the process (the configuration fetch, the registration of the module);
-// defined by the start-up code (app/exit_application.cc), the one part that knows
-// what there is to release.
+// The one exit path of the process and its exit codes, here below every part that may
+// end the process (the configuration fetch, the registration of the module). What
+// there is to release only the start-up code knows: it hands its exit path down at
+// start-up (SetExitPath), and ExitApplication takes it. Until then (a test, a fuzz
+// target) an exit releases nothing and only ends the process with its code.
 //
 // Threading: ExitApplication may be called from the main thread and from the
-// console-event thread; calls are serialised, and a second call releases nothing
-// twice.
+// console-event thread; the exit path serialises the calls, and a second call
+// releases nothing twice. SetExitPath: main thread, before the console handler is
+// installed.
 #pragma once
 
 #include <cstdint>
@@ -29,4 +31,9 @@ enum ExitCode : int32_t {
 
 // Stops the frame source, releases the semaphore and BaseBuffer (what exists of
 // them), and then returns when code is 0 or ends the process with code otherwise.
+// Without an exit path set: returns when code is 0, else ends the process with code.
 void ExitApplication(int32_t code);
+
+// The start-up code's exit path, which does all of the above; null takes it away.
+using ExitPath = void (*)(int32_t code);
+void SetExitPath(ExitPath path);

@@ -4,7 +4,7 @@
 // element's text. Files are found in the executable's directory.
 //
 // Ownership: the object owns its XML document. The server keeps one long-lived object,
-// AppSettings (base/globals.h); the start-up validation uses a short-lived one.
+// AppSettings (source/globals.h); the start-up validation uses a short-lived one.
 //
 // Threading: no lock. Reads change nothing and may run on several threads at once;
 // Open and Reset replace the document and may only run while no other thread reads.

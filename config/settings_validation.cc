@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
-#include "source/hardware_control.h"
 
 namespace {
+
+SourceSettingsCheck gSourceCheck = nullptr;  // main thread only
 
 enum class Rule {
   kTextLength,   // text of minimum to maximum bytes; missing reads as empty
@@ -92,6 +92,8 @@ void DescribeSource(const CIniExWrap& settings, SettingsProblem* problem) {
 
 }  // namespace
 
+void SetSourceSettingsCheck(SourceSettingsCheck check) { gSourceCheck = check; }
+
 bool ValidateSettingsFile(SettingsProblem* problem) {
   SettingsProblem ignored;
   if (problem == nullptr) problem = &ignored;
@@ -101,7 +103,7 @@ bool ValidateSettingsFile(SettingsProblem* problem) {
     snprintf(problem->text, sizeof problem->text, "%s could not be opened.", kSettingsFileName);
     return false;
   }
-  if (!FrameSource.CheckConfiguration(settings)) {
+  if (gSourceCheck == nullptr || !gSourceCheck(settings)) {
     DescribeSource(settings, problem);
     return false;
   }

@@ -2,8 +2,16 @@
 // every key the server needs, within its limits, and a configuration the frame source
 // accepts.
 //
-// Threading: main thread (it asks FrameSource, which is main-thread only).
+// Threading: main thread (it asks the frame source, which is main-thread only).
 #pragma once
+
+class CIniExWrap;
+
+// Whether the frame source can run with SETTINGS. The frame source lives above this
+// folder, so start-up hands its check down (SetSourceSettingsCheck) before the first
+// validation; without one, every file fails that check.
+using SourceSettingsCheck = bool (*)(const CIniExWrap& settings);
+void SetSourceSettingsCheck(SourceSettingsCheck check);
 
 // What made a settings file unusable, for the log: the failing key and its value.
 struct SettingsProblem {

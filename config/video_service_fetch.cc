@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/exit_application.h"
-#include "base/globals.h"
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
@@ -118,5 +117,3 @@ bool FetchVideoServiceConfigInto(CIniExWrap& settings) {
   if (havePrevious) remove(paths.previous);
   return stayQuiet;
 }
-
-bool FetchVideoServiceConfig() { return FetchVideoServiceConfigInto(AppSettings); }

@@ -14,10 +14,7 @@
 
 class CIniExWrap;
 
-// The fetch into AppSettings. True exactly when the video service answered
-// "Stay Quiet".
-bool FetchVideoServiceConfig();
-
-// The same with the settings object given: it supplies the addresses and is reset and
-// reopened on settings.xml when a file came. Tests pass their own.
+// The fetch, with the settings object given (the server's AppSettings, a test's own):
+// it supplies the addresses and is reset and reopened on settings.xml when a file
+// came. True exactly when the video service answered "Stay Quiet".
 bool FetchVideoServiceConfigInto(CIniExWrap& settings);

@@ -1,7 +1,8 @@
 // Fuzz target: requests as hvxserver receives them. At the first run the target starts
-// a whole server in the process the way hvxserver starts (settings, start-up, the
-// library on a loopback port, the equipment module, the animation player with a small
-// animation in a scratch directory) and connects one client socket to it. Each input
+// a whole server in the process the way hvxserver starts (settings, the library's
+// tuning values, semaphore and BaseBuffer, the library on a loopback port, the
+// equipment module, the animation player with a small animation in a scratch
+// directory) and connects one client socket to it. Each input
 // then carries messages (message_parts.h); each goes, behind that client's routing
 // id, through the library's request handling exactly as the server cycle hands it
 // over, followed by the cycle's serving of scheduled properties and contract timers.
@@ -14,12 +15,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <new>
 #include <string>
 #include <thread>
 
-#include "app/lifecycle.h"
-#include "base/globals.h"
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
@@ -27,11 +27,16 @@
 #include "fuzz/message_parts.h"
 #include "fuzz/parts_of.h"
 #include "fuzz/scratch_dir.h"
-#include "orna/server.h"
+#include "orna/contract_service.h"
+#include "orna/requests.h"
 #include "orna/server_state.h"
 #include "orna/wire.h"
 #include "platform/sys_testing.h"
+#include "server/equipment_module.h"
+#include "server/library_tuning.h"
 #include "source/animation_file.h"
+#include "source/hardware_control.h"
+#include "source/globals.h"
 
 namespace {
 
@@ -90,6 +95,48 @@ void InitLibrary() {
   exit(2);
 }
 
+const char* Setting(const char* key) {
+  return AppSettings.GetString(kSectionOrnaServerSettings, key, "");
+}
+
+// The server's start-up before the library's initialisation, without its command line,
+// configuration fetch and console: settings, tuning values, semaphore, BaseBuffer and
+// the front end. A failure ends the fuzz run.
+void StartServer() {
+  TuneLibrary();
+  SetLogSinks(false, false, true, false);  // HVX.log in the scratch directory only
+  uint8_t* buffer = new (std::nothrow) uint8_t[kBaseBufferSize];
+  SysSemaphore* semaphore = SysCreateSemaphore(1, 1);
+  if (!AppSettings.Open(kSettingsFileName, true, true, false) || buffer == nullptr ||
+      semaphore == nullptr) {
+    fprintf(stderr, "fuzz: the server could not be set up\n");
+    exit(2);
+  }
+  BaseBuffer.store(buffer);
+  EqmOrFrameNotify.store(semaphore);
+  if (RegisterFecInformation(Setting(kKeyFecName), Setting(kKeySubsystem), Setting(kKeyContext),
+                             Setting(kKeyFecDescription), Setting(kKeyFecLocation),
+                             Setting(kKeyFecHardware), Setting(kKeyFecResponsible),
+                             AppSettings.GetInt(kSectionOrnaServerSettings, kKeyPortOffset, 0)) !=
+      ORNA_OK) {
+    fprintf(stderr, "fuzz: the front end could not be registered\n");
+    exit(2);
+  }
+}
+
+// The start-up after it: the equipment module (without background task and exit
+// function, which belong to the server process) and the frame source.
+void StartModule() {
+  if (RegisterEquipmentModule(Setting(kKeyServerName), Setting(kKeyEquipmentModuleName),
+                              ModuleDeviceCount(), EquipmentFunctionHVX, EquipmentModuleInit,
+                              nullptr, 0, nullptr) != ORNA_OK ||
+      !FrameSource.Initialize(AppSettings, OnNewFrameNotify, BaseBuffer.load(), kFrameSlotCount)) {
+    fprintf(stderr, "fuzz: the equipment module could not be started\n");
+    exit(2);
+  }
+  AliveSinceTime = time(nullptr);
+}
+
 // Runs server cycles until the client's describe request has been answered, so that
 // the server's socket knows the client's routing id.
 void ConnectClient() {
@@ -135,10 +182,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
                    sizeof kSettings - 1);
   WriteAnimation();
 
-  char name[] = "hvxserver";
-  char* argv[] = {name, nullptr};
-  InitializeApplication(1, argv);
-  SetLogSinks(false, false, true, false);  // HVX.log in the scratch directory only
+  StartServer();
   SetUseLoopback(1);
   // The server's work area holds a 6 MB frame. Outputs that large would cost the
   // fuzzer a hundred times more per input (the copy, the socket, the client) while
@@ -146,7 +190,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // of the animation above, an output beyond the area is refused as it is in the server.
   setWorkAreaSize(64 * 1024);
   InitLibrary();
-  StartEquipmentModule();
+  StartModule();
   ConnectClient();
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "config/settings_validation.h"
 #include "fuzz/scratch_dir.h"
 #include "platform/sys_testing.h"
+#include "source/globals.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // directory.
   std::string executable = ScratchDir() + "/hvxserver";
   SysSetModuleFileNameForTesting(executable.c_str());
+  SetSourceSettingsCheck(FrameSourceAccepts);
   return 0;
 }
 

@@ -6,10 +6,10 @@
 #include <set>
 #include <vector>
 
+#include "orna/answers.h"
 #include "orna/module_devices.h"
 #include "orna/orna_client.h"
 #include "orna/property_read.h"
-#include "orna/server.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
 

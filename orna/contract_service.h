@@ -14,3 +14,7 @@
 void OrnaServeSubscribe(const std::string& client, const std::string& party,
                         const orna_wire::RequestHeader& request);
 void OrnaServeUnsubscribe(const std::string& client, const orna_wire::RequestHeader& request);
+// Reads the contracts of the properties scheduled since the last cycle.
+void OrnaServeScheduled();
+// Reads the contracts whose time has come.
+void OrnaServeContractTimers();

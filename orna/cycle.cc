@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "orna/server.h"
+#include "orna/contract_service.h"
+#include "orna/requests.h"
+#include "orna/server_init.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
 

@@ -58,8 +58,9 @@ void ReadIntoAnswer(int result, const DataObject& dout, const char* device,
   if (outFormat == ORNA_FMT_IMAGE) {
     const uint8_t* pixels = PixelAddress(dout, area);
     if (delivered > 0 && pixels == nullptr) {
-      // A completion code without a frame (516 "already sent", "no frame yet") keeps
-      // its code and sends no pixels; only a frame claimed with 0 lacks them.
+      // A completion code without a frame ("already sent", ORNA_SCHEDULED_ALREADY_SENT;
+      // "no frame yet") keeps its code and sends no pixels; only a frame claimed with 0
+      // lacks them.
       if (result != ORNA_OK) {
         header->count = 0;
         return;

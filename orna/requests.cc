@@ -1,13 +1,14 @@
 // Serving the requests of clients: checks every message before use, then calls,
 // subscriptions, listings and the stock SRVEXIT.
-#include <cerrno>
+#include "orna/requests.h"
+
 #include <cstring>
 #include <vector>
 
+#include "orna/answers.h"
 #include "orna/contract_service.h"
 #include "orna/orna_client.h"
 #include "orna/property_read.h"
-#include "orna/server.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
 
@@ -164,15 +165,6 @@ void ServeDescribe(const std::string& client, const RequestHeader& request) {
 }
 
 }  // namespace
-
-void OrnaAnswer(const std::string& routingId, const ReplyHeader& header, OrnaMessage* data) {
-  OrnaServer& s = Server();
-  OrnaMessage head;
-  if (!OrnaEncodeReply(header, &head)) return;
-  int error = OrnaSendToClient(s.router, routingId, head, data);
-  if (error == EAGAIN) ++s.counters.dropped;
-  else if (error == EHOSTUNREACH) OrnaForgetClient(s.contracts, routingId);
-}
 
 void OrnaServeMessage(OrnaParts& parts) {
   OrnaServer& s = Server();

@@ -1,5 +1,7 @@
 // The server's transport: _SystemInit binds the ROUTER socket and the inproc pair that
 // wakes the cycle; OrnaShutdownServer takes it all down at the end.
+#include "orna/server_init.h"
+
 #include <zmq.h>
 
 #include <cerrno>
@@ -8,19 +10,8 @@
 
 #include "orna/curve_transport.h"
 #include "orna/names.h"
-#include "orna/server.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
-
-OrnaServer& Server() {
-  static OrnaServer server;
-  return server;
-}
-
-OrnaSchedule& Schedule() {
-  static OrnaSchedule schedule;
-  return schedule;
-}
 
 namespace {
 

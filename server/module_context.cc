@@ -2,11 +2,11 @@
 
 #include <atomic>
 
-#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "platform/sys.h"
 #include "server/module_testing.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 
 namespace {

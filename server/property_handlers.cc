@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "base/globals.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
@@ -13,6 +12,7 @@
 #include "server/output_values.h"
 #include "server/property_table.h"
 #include "server/status_codes.h"
+#include "source/globals.h"
 #include "source/hardware_type.h"
 
 namespace {

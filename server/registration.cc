@@ -44,6 +44,10 @@ bool RegisterAllProperties() {
   return true;
 }
 
+int ModuleDeviceCount() {
+  return ModuleFrameSource().HasHardwareDevice() ? kDeviceCount : kDeviceCount - 1;
+}
+
 void EquipmentModuleInit() {
   bool withHardware = ModuleFrameSource().HasHardwareDevice();
   FillAllQueryRecords(withHardware);
@@ -52,8 +56,7 @@ void EquipmentModuleInit() {
     ExitApplication(kExitQueryRegistration);
     return;
   }
-  int devices = withHardware ? kDeviceCount : kDeviceCount - 1;
-  for (int number = 0; number < devices; ++number) {
+  for (int number = 0; number < ModuleDeviceCount(); ++number) {
     if (RegisterDeviceName(ModuleName(), kDeviceNames[number], number) != 0) {
       ExitApplication(kExitDeviceRegistration);
       return;

@@ -7,6 +7,10 @@
 
 #include "server/property_table.h"
 
+// The devices the module registers: Server, Source and Output, and HardwareControl
+// when the frame source has a device of its own.
+int ModuleDeviceCount();
+
 // Fills the query records, registers the query function (failure: exit code 4), the
 // devices (first failure: exit code 5) and every property (failure: exit code 6), then
 // clears CurrentFrame. The failures end the process through ExitApplication.

@@ -1,5 +1,5 @@
 // AnimationPlayer: the frame source that plays an animation file instead of grabbing
-// from a camera. The server's one instance is FrameSource (base/globals.h), reached
+// from a camera. The server's one instance is FrameSource (source/globals.h), reached
 // through HardwareControl.
 //
 // Initialize loads the whole file (animation_loader.h) and starts the grab thread,

@@ -2,7 +2,7 @@
 // source: start and stop, the configuration check, the measured frame rate and the
 // extension points of real grabber drivers (a device of its own, a temporary
 // disconnection, a periodic hook). The server's one source is FrameSource
-// (base/globals.h), an AnimationPlayer; all code reaches it through this interface.
+// (source/globals.h), an AnimationPlayer; all code reaches it through this interface.
 //
 // Threading: every operation is called on the server's main thread. The source's own
 // thread calls only the NewFrameCallback. Operations answer bool or a code and never

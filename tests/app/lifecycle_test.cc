@@ -19,10 +19,10 @@
 
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
-#include "base/globals.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "platform/console_handler.h"
+#include "source/globals.h"
 #include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"
@@ -40,6 +40,8 @@ class LifecycleEnvironment : public ExecutableDirEnvironment {
     // the test could point it here: construct it again now.
     AppSettings.~CIniExWrap();
     new (&AppSettings) CIniExWrap();
+    // The cases that exit without ServerMain take the server's exit path all the same.
+    InstallExitPath();
     GTEST_FLAG_SET(death_test_style, "fast");
   }
 };
@@ -284,6 +286,21 @@ TEST_F(LifecycleTest, ExitFromAnotherThreadLeavesNullHandlesForTheMainThread) {
   // The main thread, still serving, now finds no semaphore instead of a freed one.
   EXPECT_EQ(EqmOrFrameNotify.load(), nullptr);
   EXPECT_FALSE(SysWaitSemaphore(EqmOrFrameNotify.load(), 10));
+}
+
+// The exit path is the server's from the start of ServerMain, not only in this test's
+// environment: an exit in the middle of start-up releases what start-up made.
+TEST_F(LifecycleTest, ServerMainInstallsTheExitPath) {
+  OrnaFakeOnCall("RegisterEquipmentModule", [] {
+    ExitApplication(0);
+    _exit(BaseBuffer.load() == nullptr && EqmOrFrameNotify.load() == nullptr ? 0 : 3);
+  });
+  EXPECT_EXIT(
+      {
+        SetExitPath(nullptr);
+        ServerMain(1, gArgv);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(LifecycleTest, NonzeroExitCodeEndsTheProcessWithIt) {

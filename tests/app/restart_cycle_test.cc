@@ -16,6 +16,8 @@
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
+#include "config/settings_validation.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"
@@ -69,6 +71,7 @@ class RestartCycleTest : public ::testing::Test {
     OrnaFakeReset();
     SetLogSinks(false, false, false, true);
     SetTestVariable("HVX_REGISTRY_DIR", dir_.File("registry").c_str());
+    SetSourceSettingsCheck(FrameSourceAccepts);
     ASSERT_TRUE(dir_.Write("settings.xml", SettingsXml(ValidSettings())));
     ASSERT_TRUE(settings_.Open("settings.xml", true, true, false));
     StayQuiet = false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "source/globals.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/settings_writer.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 class SettingsValidationTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetSourceSettingsCheck(FrameSourceAccepts); }
   bool Validate(const std::vector<SettingsEntry>& entries) {
     return dir_.Write("settings.xml", SettingsXml(entries)) && ValidateSettingsFile();
   }
@@ -23,6 +25,17 @@ class SettingsValidationTest : public ::testing::Test {
 };
 
 TEST_F(SettingsValidationTest, CompleteFilePasses) { EXPECT_TRUE(Validate(ValidSettings())); }
+
+// No frame source to ask (start-up has not handed its check down): no file can pass.
+TEST_F(SettingsValidationTest, CompleteFileFailsWithoutTheSourcesCheck) {
+  SetSourceSettingsCheck(nullptr);
+  ASSERT_TRUE(dir_.Write("settings.xml", SettingsXml(ValidSettings())));
+  SettingsProblem problem;
+  EXPECT_FALSE(ValidateSettingsFile(&problem));
+  EXPECT_NE(std::string(problem.text).find("not a frame source this server can run"),
+            std::string::npos)
+      << problem.text;
+}
 
 TEST_F(SettingsValidationTest, MissingFileFailsAndIsNotCreated) {
   EXPECT_FALSE(ValidateSettingsFile());

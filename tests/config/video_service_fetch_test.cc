@@ -15,6 +15,8 @@
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
+#include "config/settings_validation.h"
+#include "source/globals.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/fakes/settings_writer.h"
@@ -40,6 +42,7 @@ class FetchTest : public ::testing::Test {
   void SetUp() override {
     OrnaFakeReset();
     SetLogSinks(false, false, false, true);
+    SetSourceSettingsCheck(FrameSourceAccepts);
     local_ = SettingsXml(ValidSettings());
     ASSERT_TRUE(dir_.Write("settings.xml", local_));
     ASSERT_TRUE(settings_.Open("settings.xml", true, true, false));

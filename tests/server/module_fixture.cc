@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/globals.h"
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
@@ -13,6 +12,7 @@
 #include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"
 #include "source/frame_slot_pins_testing.h"
+#include "source/globals.h"
 #include "tests/fakes/executable_dir_environment.h"
 #include "tests/fakes/orna_fake.h"
 

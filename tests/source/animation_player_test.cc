@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "base/globals.h"
 #include "config/ini_ex_wrap.h"
 #include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"
+#include "source/globals.h"
 #include "source/hardware_control.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/settings_writer.h"

@@ -1,6 +1,6 @@
 // Both globals are defined in this one file, so that their construction order is the
 // order of the definitions below.
-#include "base/globals.h"
+#include "source/globals.h"
 
 #include "config/ini_ex_wrap.h"
 #include "source/animation_player.h"
@@ -14,3 +14,7 @@ AnimationPlayer gAnimationPlayer;
 
 HardwareControl& FrameSource = gAnimationPlayer;
 CIniExWrap AppSettings;
+
+bool FrameSourceAccepts(const CIniExWrap& settings) {
+  return FrameSource.CheckConfiguration(settings);
+}

@@ -3,8 +3,8 @@
 // in reverse order at a normal process end. Their constructors only set defaults; the
 // work happens in Initialize and Open.
 //
-// They are defined by the start-up code (app/globals.cc), the one part that knows the
-// concrete frame source; a user includes the header of the class it calls
+// Both are defined in source/globals.cc, the lowest part that knows the concrete frame
+// source and the settings class; a user includes the header of the class it calls
 // (config/ini_ex_wrap.h, source/hardware_control.h).
 //
 // FrameSource: the one frame source (an AnimationPlayer), reached only through the
@@ -18,3 +18,7 @@ class HardwareControl;
 
 extern HardwareControl& FrameSource;
 extern CIniExWrap AppSettings;
+
+// FrameSource's check of a settings object, as start-up hands it to the settings
+// validation (SetSourceSettingsCheck). Main thread.
+bool FrameSourceAccepts(const CIniExWrap& settings);
