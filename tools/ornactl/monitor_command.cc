@@ -7,12 +7,12 @@
 #include <system_error>
 
 #include "orna/orna_api.h"
+#include "platform/stop_request.h"
 #include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/format_names.h"
 #include "tools/ornactl/png_writer.h"
-#include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
 
@@ -53,6 +53,7 @@ bool SaveFrame(const OrnaReply& reply, const std::string& directory, std::string
 }  // namespace
 
 int RunMonitor(const MonitorOptions& options) {
+  CatchStopRequests();
   const CallOptions& call = options.call;
   short format = 0;
   if (int status = CheckCallOptions(call, ORNA_FMT_INT32, &format); status != kExitOk) {
@@ -91,14 +92,14 @@ int RunMonitor(const MonitorOptions& options) {
     return kExitFailed;
   }
 
-  CatchStopSignals();
+  SysTakeStopRequests();
   const bool timed = options.secondsGiven;
   const Clock::time_point deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(
                          std::chrono::duration<double>(std::min(options.seconds, kLongestRun)));
   int deliveries = 0, good = 0;
   bool failed = false;
-  while (!StopRequested() && (!options.updatesGiven || deliveries < options.updates)) {
+  while (!SysStopRequested() && (!options.updatesGiven || deliveries < options.updates)) {
     int waitMs = kWaitSliceMs;
     if (timed) {
       const auto left =

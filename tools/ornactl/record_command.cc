@@ -2,19 +2,19 @@
 // each, to an animation file that hvxserver can play back. The first frame fixes the
 // file's geometry; a frame of another size or depth ends the recording with an error.
 // The file appears under its name only when complete (see AnimationWriter); a
-// recording cut short by an interrupt (SIGINT, SIGTERM, SIGHUP) or a silent server keeps
+// recording cut short by an interrupt (see CatchStopRequests) or a silent server keeps
 // the frames it has. An output name that holds anything but a regular file is refused
 // before the subscription, so nothing is recorded only to be lost.
 #include <chrono>
 #include <cstdio>
 
 #include "orna/orna_api.h"
+#include "platform/stop_request.h"
 #include "source/frame_slot.h"
 #include "tools/common/animation_writer.h"
 #include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
-#include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
 
@@ -62,6 +62,7 @@ int Failed(const std::string& message) {
 }  // namespace
 
 int RunRecord(const RecordOptions& options) {
+  CatchStopRequests();
   const CallOptions& call = options.call;
   short format = 0;
   if (int status = CheckCallOptions(call, ORNA_FMT_IMAGE, &format); status != kExitOk) {
@@ -83,7 +84,7 @@ int RunRecord(const RecordOptions& options) {
                   std::to_string(refused) + " " + OrnaErrorText(refused));
   }
 
-  CatchStopSignals();
+  SysTakeStopRequests();
   AnimationWriter writer;
   AnimationGeometry geometry;
   int recorded = 0;
@@ -92,7 +93,7 @@ int RunRecord(const RecordOptions& options) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastDelivery = Clock::now();
   bool silent = false;
-  while (!StopRequested() && recorded < options.frames && error.empty()) {
+  while (!SysStopRequested() && recorded < options.frames && error.empty()) {
     if (Clock::now() - lastDelivery > std::chrono::milliseconds(call.timeoutMs)) {
       silent = true;
       break;
