@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/sys.h"
 #include "source/animation_file.h"
 
 namespace {
@@ -289,7 +290,7 @@ bool GreyTiffWriter::AddPage(uint32_t width, uint32_t height, int bitDepth, int 
 bool GreyTiffWriter::Commit(std::string* error) {
   TIFFClose(tiff_);
   tiff_ = nullptr;
-  if (std::rename(partPath_.c_str(), path_.c_str()) != 0) {
+  if (!SysRenameFile(partPath_.c_str(), path_.c_str())) {
     *error = path_ + ": " + std::strerror(errno);
     std::remove(partPath_.c_str());
     return false;
