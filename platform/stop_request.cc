@@ -4,28 +4,29 @@
 #include "platform/stop_request.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+
+#include "platform/sys.h"
 
 namespace {
+
+// Waits between looks at the request, so that a waiter without a semaphore still
+// notices it.
+constexpr uint32_t kLookIntervalMs = 1000;
 
 uint32_t gEventBits = 0;  // set once, before the handler is installed
 std::atomic<bool> gTaking{false};
 std::atomic<bool> gRequested{false};
-// Wakes SysWaitForStopRequest; gRequested is set under the lock so that a waiter
-// between its look and its wait can't miss the wake-up.
-std::mutex gLock;
-std::condition_variable gRequestCame;
+// Given a count at each request, to wake SysWaitForStopRequest. Made before the
+// handler is installed and never freed: the handler's thread outlives main, and a
+// request may come while the process is ending.
+SysSemaphore* gRequestCame = nullptr;
 
 bool OnConsoleEvent(uint32_t eventType) {
   if (eventType >= 32 || (gEventBits & (1u << eventType)) == 0 || !gTaking.load()) {
     return false;
   }
-  {
-    std::lock_guard<std::mutex> hold(gLock);
-    gRequested.store(true);
-  }
-  gRequestCame.notify_all();
+  gRequested.store(true);
+  SysReleaseSemaphore(gRequestCame);  // false when a count is there already
   return true;
 }
 
@@ -33,7 +34,8 @@ bool OnConsoleEvent(uint32_t eventType) {
 
 bool SysCatchStopRequests(uint32_t eventBits) {
   gEventBits = eventBits;
-  return SysInstallConsoleHandler(OnConsoleEvent);
+  if (gRequestCame == nullptr) gRequestCame = SysCreateSemaphore(0, 1);
+  return gRequestCame != nullptr && SysInstallConsoleHandler(OnConsoleEvent);
 }
 
 void SysTakeStopRequests() { gTaking.store(true); }
@@ -41,6 +43,11 @@ void SysTakeStopRequests() { gTaking.store(true); }
 bool SysStopRequested() { return gRequested.load(); }
 
 void SysWaitForStopRequest() {
-  std::unique_lock<std::mutex> hold(gLock);
-  gRequestCame.wait(hold, [] { return gRequested.load(); });
+  while (!gRequested.load()) {
+    if (gRequestCame == nullptr) {
+      SysSleep(kLookIntervalMs);
+    } else {
+      SysWaitSemaphore(gRequestCame, kLookIntervalMs);
+    }
+  }
 }
