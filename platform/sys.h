@@ -43,7 +43,8 @@ bool SysGetModuleFileName(char* buffer, size_t size);
 // whole file was copied.
 bool SysCopyFile(const char* source, const char* target, bool failIfExists);
 
-// Renames the file from to to, replacing a file to that exists. False when it can't.
+// Renames the file from to to, replacing a file to that exists. False when it can't,
+// with errno telling why (on Windows the nearest errno of the system's reason).
 bool SysRenameFile(const char* from, const char* to);
 // Renames the file from to to unless to exists, in one step: a file that appears at to
 // meanwhile is never replaced. False when to exists or the rename fails (from stays).

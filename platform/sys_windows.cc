@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -82,7 +83,28 @@ bool SysCopyFile(const char* source, const char* target, bool failIfExists) {
 }
 
 bool SysRenameFile(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return true;
+  // Callers report errno, as the C library's rename sets it.
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      errno = EACCES;
+      break;
+    case ERROR_NOT_SAME_DEVICE:
+      errno = EXDEV;
+      break;
+    case ERROR_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      errno = EIO;
+  }
+  return false;
 }
 
 bool SysRenameFileIfAbsent(const char* from, const char* to) {

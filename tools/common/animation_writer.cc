@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/private_files.h"
+#include "platform/sys.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ bool AnimationWriter::Commit(std::string* error) {
     std::remove(partPath_.c_str());
     return false;
   }
-  if (std::rename(partPath_.c_str(), path_.c_str()) != 0) {
+  if (!SysRenameFile(partPath_.c_str(), path_.c_str())) {
     *error = Reason("cannot rename to", path_);
     std::remove(partPath_.c_str());
     return false;

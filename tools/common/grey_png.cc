@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/regular_file.h"
+#include "platform/sys.h"
 #include "source/animation_file.h"
 
 namespace {
@@ -213,7 +214,7 @@ bool WriteGreyPng(const std::string& path, uint32_t width, uint32_t height, int 
     *error = path + ": " + std::strerror(errno);
     ok = false;
   }
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+  if (ok && !SysRenameFile(temporary.c_str(), path.c_str())) {
     *error = path + ": " + std::strerror(errno);
     ok = false;
   }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/sys.h"
 #include "source/animation_file.h"
 
 namespace {
@@ -66,6 +67,70 @@ int BitsFor(uint32_t maximum) {
     maximum >>= 1;
   }
   return bits;
+}
+
+// The pixels of the current page from its tiles into image, whose size and depth are
+// set and whose pixels are sized. False with the reason when the tiles don't fit the
+// page or can't be read.
+bool ReadTiledPixels(TIFF* tiff, GreyImage* image, std::string* error) {
+  const uint32_t width = image->width, height = image->height;
+  const size_t bytesPerPixel = static_cast<size_t>(image->bitDepth / 8);
+  const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+  uint32_t tileWidth = 0, tileHeight = 0;
+  TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+  TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+  if (tileWidth == 0 || tileHeight == 0 || tileWidth > TileReach(width) ||
+      tileHeight > TileReach(height)) {
+    *error = "tiles of " + std::to_string(tileWidth) + "x" + std::to_string(tileHeight) +
+             " pixels don't fit a page of " + std::to_string(width) + "x" +
+             std::to_string(height) + "; damaged tile layout";
+    return false;
+  }
+  // Grey samples of one plane: a tile is exactly its pixels.
+  const tmsize_t tileSize = TIFFTileSize(tiff);
+  if (tileSize != static_cast<tmsize_t>(tileWidth) * tileHeight *
+                      static_cast<tmsize_t>(bytesPerPixel)) {
+    *error = "damaged tile layout";
+    return false;
+  }
+  std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
+  for (uint32_t y = 0; y < height; y += tileHeight) {
+    for (uint32_t x = 0; x < width; x += tileWidth) {
+      if (TIFFReadTile(tiff, tile.data(), x, y, 0, 0) < 0) {
+        *error = TiffMessage();
+        return false;
+      }
+      const uint32_t rows = std::min(tileHeight, height - y);
+      const size_t copy = static_cast<size_t>(std::min(tileWidth, width - x)) * bytesPerPixel;
+      for (uint32_t r = 0; r < rows; ++r) {
+        std::memcpy(image->pixels.data() + (y + r) * rowBytes + x * bytesPerPixel,
+                    tile.data() + static_cast<size_t>(r) * tileWidth * bytesPerPixel, copy);
+      }
+    }
+  }
+  return true;
+}
+
+// The pixels of the current page from its strips, row by row, into image as for
+// ReadTiledPixels.
+bool ReadStripPixels(TIFF* tiff, GreyImage* image, std::string* error) {
+  const size_t rowBytes = static_cast<size_t>(image->width) * (image->bitDepth / 8);
+  // Grey samples of one plane: a row is exactly its pixels. libtiff reads a strip's
+  // compressed bytes whole before its rows; kLargestTiffAllocation bounds that buffer,
+  // whatever byte count the strip claims.
+  if (TIFFScanlineSize(tiff) != static_cast<tmsize_t>(rowBytes)) {
+    *error = "damaged strip layout";
+    return false;
+  }
+  std::vector<uint8_t> row(rowBytes);
+  for (uint32_t y = 0; y < image->height; ++y) {
+    if (TIFFReadScanline(tiff, row.data(), y, 0) != 1) {
+      *error = TiffMessage();
+      return false;
+    }
+    std::memcpy(image->pixels.data() + y * rowBytes, row.data(), rowBytes);
+  }
+  return true;
 }
 
 }  // namespace
@@ -166,56 +231,9 @@ bool GreyTiffReader::ReadPage(GreyImage* image, std::string* error) {
   }
   image->pixels.assign(rowBytes * height, 0);
 
-  if (TIFFIsTiled(tiff_)) {
-    uint32_t tileWidth = 0, tileHeight = 0;
-    TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tileWidth);
-    TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &tileHeight);
-    if (tileWidth == 0 || tileHeight == 0 || tileWidth > TileReach(width) ||
-        tileHeight > TileReach(height)) {
-      *error = "tiles of " + std::to_string(tileWidth) + "x" + std::to_string(tileHeight) +
-               " pixels don't fit a page of " + std::to_string(width) + "x" +
-               std::to_string(height) + "; damaged tile layout";
-      return false;
-    }
-    // Grey samples of one plane: a tile is exactly its pixels.
-    const tmsize_t tileSize = TIFFTileSize(tiff_);
-    if (tileSize != static_cast<tmsize_t>(tileWidth) * tileHeight *
-                        static_cast<tmsize_t>(bytesPerPixel)) {
-      *error = "damaged tile layout";
-      return false;
-    }
-    std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
-    for (uint32_t y = 0; y < height; y += tileHeight) {
-      for (uint32_t x = 0; x < width; x += tileWidth) {
-        if (TIFFReadTile(tiff_, tile.data(), x, y, 0, 0) < 0) {
-          *error = TiffMessage();
-          return false;
-        }
-        const uint32_t rows = std::min(tileHeight, height - y);
-        const size_t copy = static_cast<size_t>(std::min(tileWidth, width - x)) * bytesPerPixel;
-        for (uint32_t r = 0; r < rows; ++r) {
-          std::memcpy(image->pixels.data() + (y + r) * rowBytes + x * bytesPerPixel,
-                      tile.data() + static_cast<size_t>(r) * tileWidth * bytesPerPixel, copy);
-        }
-      }
-    }
-  } else {
-    // Grey samples of one plane: a row is exactly its pixels. libtiff reads a strip's
-    // compressed bytes whole before its rows; kLargestTiffAllocation bounds that buffer,
-    // whatever byte count the strip claims.
-    if (TIFFScanlineSize(tiff_) != static_cast<tmsize_t>(rowBytes)) {
-      *error = "damaged strip layout";
-      return false;
-    }
-    std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(tiff_)));
-    for (uint32_t y = 0; y < height; ++y) {
-      if (TIFFReadScanline(tiff_, row.data(), y, 0) != 1) {
-        *error = TiffMessage();
-        return false;
-      }
-      std::memcpy(image->pixels.data() + y * rowBytes, row.data(), rowBytes);
-    }
-  }
+  const bool read = TIFFIsTiled(tiff_) ? ReadTiledPixels(tiff_, image, error)
+                                       : ReadStripPixels(tiff_, image, error);
+  if (!read) return false;
   if (bits == 16) SwapToLittleEndian(image->pixels.data(), static_cast<size_t>(width) * height);
   return true;
 }
@@ -289,7 +307,7 @@ bool GreyTiffWriter::AddPage(uint32_t width, uint32_t height, int bitDepth, int 
 bool GreyTiffWriter::Commit(std::string* error) {
   TIFFClose(tiff_);
   tiff_ = nullptr;
-  if (std::rename(partPath_.c_str(), path_.c_str()) != 0) {
+  if (!SysRenameFile(partPath_.c_str(), path_.c_str())) {
     *error = path_ + ": " + std::strerror(errno);
     std::remove(partPath_.c_str());
     return false;

@@ -6,8 +6,6 @@
 // prints "hvxview: http://HOST:PORT/ shows /CONTEXT/SERVER" on standard output. Runs
 // until SIGINT or SIGTERM; exit code 0 then, 1 when it can't listen, 2 for a usage
 // error.
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
 #include <httplib.h>
 
@@ -17,6 +15,7 @@
 #include <thread>
 
 #include "platform/broken_pipe.h"
+#include "platform/stop_request.h"
 #include "tools/common/addresses.h"
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/frame_subscriber.h"
@@ -36,13 +35,13 @@ struct Options {
 };
 
 int Serve(const Options& options, const std::string& host, int port) {
-  // SIGINT and SIGTERM are taken by sigwait on the main thread; every thread started
-  // from here on inherits the blocked set.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // Ctrl+C (SIGINT) and SIGTERM ask the viewer to stop; caught before any thread is
+  // started, as the console handler needs. Without the handler they end it at once.
+  if (!SysCatchStopRequests(SysConsoleEventBit(kCtrlCEvent) |
+                            SysConsoleEventBit(kCtrlShutdownEvent))) {
+    std::fprintf(stderr, "hvxview: can't catch SIGINT and SIGTERM; they end it at once\n");
+  }
+  SysTakeStopRequests();
 
   FrameFeed feed;
   FrameSubscriber subscriber(options.server + "/Output", &feed);
@@ -72,8 +71,7 @@ int Serve(const Options& options, const std::string& host, int port) {
   std::printf("hvxview: http://%s:%d/ shows %s\n", shown.c_str(), bound, options.server.c_str());
   std::fflush(stdout);
 
-  int signalNumber = 0;
-  sigwait(&stopSignals, &signalNumber);
+  SysWaitForStopRequest();
   // Waiters first, so that no worker is still waiting when the server joins them.
   feed.Stop();
   streams.Stop();

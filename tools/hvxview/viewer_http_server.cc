@@ -1,11 +1,10 @@
 #include "tools/hvxview/viewer_http_server.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <chrono>
 #include <string>
 
+#include "platform/listen_queue.h"
 #include "tools/hvxview/connection_threads.h"
 #include "tools/hvxview/http_limits.h"
 
@@ -89,9 +88,9 @@ int ViewerHttpServer::Bind(const std::string& host, int port) {
   } else if (!bind_to_port(host, port)) {
     bound = -1;
   }
-  // Listening again only changes the length of the queue (this viewer is built for
-  // Linux only, as its signal handling is).
-  if (bound <= 0 || ::listen(svr_sock_, static_cast<int>(kHttpMaxConnections)) != 0) return -1;
+  // The library listens already; this only makes its queue longer.
+  const int queue = static_cast<int>(kHttpMaxConnections);
+  if (bound <= 0 || !SysSetListenQueue(static_cast<intptr_t>(svr_sock_), queue)) return -1;
   return bound;
 }
 

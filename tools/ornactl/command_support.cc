@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/stop_request.h"
 #include "tools/common/addresses.h"
 #include "tools/ornactl/format_names.h"
 
@@ -10,6 +11,15 @@ namespace ornactl {
 
 using tools_common::IsDeviceAddress;
 using tools_common::ReplyData;
+
+void CatchStopRequests() {
+  const uint32_t events = SysConsoleEventBit(kCtrlCEvent) | SysConsoleEventBit(kCtrlBreakEvent) |
+                          SysConsoleEventBit(kCtrlCloseEvent) |
+                          SysConsoleEventBit(kCtrlShutdownEvent);
+  if (!SysCatchStopRequests(events)) {
+    std::fprintf(stderr, "ornactl: can't catch interrupts; one ends ornactl at once\n");
+  }
+}
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "ornactl: %s\n", message.c_str());

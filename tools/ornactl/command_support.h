@@ -14,6 +14,14 @@ namespace ornactl {
 
 using tools_common::ReplyData;
 
+// For the long-running commands (monitor, record): makes Ctrl+C, Ctrl+Break, closing
+// the console and shutdown (on POSIX SIGINT, SIGQUIT, SIGHUP and SIGTERM) ask the
+// command to stop once it takes requests (platform/stop_request.h), so that it ends its
+// subscription at the server instead of leaving it to expire, and a recording keeps its
+// frames; until then they end ornactl as by default. Called first thing, before the
+// library starts a thread. Prints a warning when they can't be caught.
+void CatchStopRequests();
+
 // Prints "ornactl: MESSAGE" to stderr and answers kExitUsage.
 int UsageError(const std::string& message);
 

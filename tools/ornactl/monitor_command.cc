@@ -7,12 +7,12 @@
 #include <system_error>
 
 #include "orna/orna_api.h"
+#include "platform/stop_request.h"
 #include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
 #include "tools/ornactl/format_names.h"
 #include "tools/ornactl/png_writer.h"
-#include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
 
@@ -50,14 +50,9 @@ bool SaveFrame(const OrnaReply& reply, const std::string& directory, std::string
   return true;
 }
 
-}  // namespace
-
-int RunMonitor(const MonitorOptions& options) {
-  const CallOptions& call = options.call;
-  short format = 0;
-  if (int status = CheckCallOptions(call, ORNA_FMT_INT32, &format); status != kExitOk) {
-    return status;
-  }
+// Checks the monitor's own options and makes the PNG directory; kExitOk or, after
+// printing why, kExitUsage.
+int CheckMonitorOptions(const MonitorOptions& options) {
   if (options.intervalMs < 0) return UsageError("--interval must not be negative");
   if (options.updatesGiven && options.updates < 1) {
     return UsageError("--updates must be at least 1");
@@ -72,6 +67,64 @@ int RunMonitor(const MonitorOptions& options) {
       return UsageError("can't create " + options.pngDirectory + ": " + error.message());
     }
   }
+  return kExitOk;
+}
+
+// What the deliveries were.
+struct Tally {
+  int deliveries = 0;
+  int good = 0;         // with result 0
+  bool failed = false;  // a delivery with another result or a problem, or a wait failed
+};
+
+// Prints deliveries (and saves frames) until enough came, the time is up, a stop is
+// requested, the wait fails or nobody reads the output any more.
+void PrintDeliveries(OrnaSubscription* subscription, const MonitorOptions& options,
+                     Tally* tally) {
+  const bool timed = options.secondsGiven;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(std::min(options.seconds, kLongestRun)));
+  while (!SysStopRequested() && (!options.updatesGiven || tally->deliveries < options.updates)) {
+    int waitMs = kWaitSliceMs;
+    if (timed) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return;
+      if (left < waitMs) waitMs = static_cast<int>(left);
+    }
+    OrnaReply reply;
+    const int waited = OrnaNextDelivery(subscription, &reply, waitMs);
+    if (waited == ORNA_CONNECTION_TIMEOUT) continue;
+    if (waited != 0) {
+      std::fprintf(stderr, "ornactl: waiting for deliveries failed: %d %s\n", waited,
+                   OrnaErrorText(waited));
+      tally->failed = true;
+      return;
+    }
+    ++tally->deliveries;
+    ReplyData data = ToReplyData(reply, true);
+    if (reply.result != 0 || !ReplyDataProblem(data).empty()) tally->failed = true;
+    if (reply.result == 0) ++tally->good;
+    if (reply.result == 0 && reply.format == ORNA_FMT_IMAGE && !options.pngDirectory.empty() &&
+        !SaveFrame(reply, options.pngDirectory, &data.savedPath)) {
+      tally->failed = true;
+    }
+    // Nobody reads the output any more: stop as if interrupted.
+    if (!PrintLine(ReplyLine(data, options.call.json))) return;
+  }
+}
+
+}  // namespace
+
+int RunMonitor(const MonitorOptions& options) {
+  CatchStopRequests();
+  const CallOptions& call = options.call;
+  short format = 0;
+  if (int status = CheckCallOptions(call, ORNA_FMT_INT32, &format); status != kExitOk) {
+    return status;
+  }
+  if (int status = CheckMonitorOptions(options); status != kExitOk) return status;
 
   const OutputChoice output = ResolveOutput(call, format);
   if (!options.pngDirectory.empty() && output.format != ORNA_FMT_IMAGE) {
@@ -91,48 +144,16 @@ int RunMonitor(const MonitorOptions& options) {
     return kExitFailed;
   }
 
-  CatchStopSignals();
-  const bool timed = options.secondsGiven;
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<double>(std::min(options.seconds, kLongestRun)));
-  int deliveries = 0, good = 0;
-  bool failed = false;
-  while (!StopRequested() && (!options.updatesGiven || deliveries < options.updates)) {
-    int waitMs = kWaitSliceMs;
-    if (timed) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) break;
-      if (left < waitMs) waitMs = static_cast<int>(left);
-    }
-    OrnaReply reply;
-    const int waited = OrnaNextDelivery(subscription, &reply, waitMs);
-    if (waited == ORNA_CONNECTION_TIMEOUT) continue;
-    if (waited != 0) {
-      std::fprintf(stderr, "ornactl: waiting for deliveries failed: %d %s\n", waited,
-                   OrnaErrorText(waited));
-      failed = true;
-      break;
-    }
-    ++deliveries;
-    ReplyData data = ToReplyData(reply, true);
-    if (reply.result != 0 || !ReplyDataProblem(data).empty()) failed = true;
-    if (reply.result == 0) ++good;
-    if (reply.result == 0 && reply.format == ORNA_FMT_IMAGE && !options.pngDirectory.empty() &&
-        !SaveFrame(reply, options.pngDirectory, &data.savedPath)) {
-      failed = true;
-    }
-    // Nobody reads the output any more: stop as if interrupted.
-    if (!PrintLine(ReplyLine(data, call.json))) break;
-  }
+  SysTakeStopRequests();
+  Tally tally;
+  PrintDeliveries(subscription, options, &tally);
   OrnaUnsubscribe(subscription);
 
-  if (deliveries == 0) {
+  if (tally.deliveries == 0) {
     std::fprintf(stderr, "ornactl: no delivery arrived\n");
     return kExitFailed;
   }
-  return good > 0 && !failed ? kExitOk : kExitFailed;
+  return tally.good > 0 && !tally.failed ? kExitOk : kExitFailed;
 }
 
 }  // namespace ornactl

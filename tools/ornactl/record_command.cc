@@ -2,18 +2,18 @@
 // each, to an animation file that hvxserver can play back. The first frame fixes the
 // file's geometry; a frame of another size or depth ends the recording with an error.
 // The file appears under its name only when complete (see AnimationWriter); a
-// recording cut short by an interrupt (SIGINT, SIGTERM, SIGHUP) or a silent server keeps
+// recording cut short by an interrupt (see CatchStopRequests) or a silent server keeps
 // the frames it has. An output name that holds anything but a regular file is refused
 // before the subscription, so nothing is recorded only to be lost.
 #include <chrono>
 #include <cstdio>
 
 #include "orna/orna_api.h"
+#include "platform/stop_request.h"
 #include "tools/common/animation_writer.h"
 #include "tools/common/frame_header_view.h"
 #include "tools/ornactl/command_support.h"
 #include "tools/ornactl/commands.h"
-#include "tools/ornactl/stop_signals.h"
 
 namespace ornactl {
 
@@ -57,9 +57,94 @@ int Failed(const std::string& message) {
   return kExitFailed;
 }
 
+// What a recording holds so far.
+struct Recording {
+  AnimationWriter writer;
+  AnimationGeometry geometry;  // of the first frame
+  int recorded = 0;
+  uint64_t missed = 0;  // frames the server took between two recorded ones
+  uint32_t lastFrameNumber = 0;
+  bool silent = false;  // ended because the server sent nothing for the time-out
+};
+
+// Appends one delivered frame to the recording; the first opens the file. False with
+// the reason when the frame can't be recorded.
+bool AddFrame(const OrnaReply& reply, const std::string& file, Recording* r,
+              std::string* error) {
+  const FrameView view = InspectFrame(reply.bytes, reply.bytes ? reply.size : 0, reply.count);
+  if (!view.problem.empty()) {
+    *error = "delivery " + std::to_string(reply.sequence) + ": " + view.problem;
+    return false;
+  }
+  AnimationGeometry frameGeometry;
+  if (!GeometryOf(view.header, &frameGeometry, error)) return false;
+  if (r->recorded == 0) {
+    r->geometry = frameGeometry;
+    if (!r->writer.Open(file, r->geometry, error)) return false;
+  } else if (!SameGeometry(r->geometry, frameGeometry)) {
+    *error = "frame " + std::to_string(view.header.frameNumber) + " is " +
+             std::to_string(frameGeometry.width) + "x" + std::to_string(frameGeometry.height) +
+             " at " + std::to_string(frameGeometry.bitsPerPixel) +
+             " bits; the recording's frames are " + std::to_string(r->geometry.width) + "x" +
+             std::to_string(r->geometry.height) + " at " +
+             std::to_string(r->geometry.bitsPerPixel);
+    return false;
+  }
+  if (r->recorded > 0 && view.header.frameNumber > r->lastFrameNumber + 1) {
+    r->missed += view.header.frameNumber - r->lastFrameNumber - 1;
+  }
+  r->lastFrameNumber = view.header.frameNumber;
+  if (!r->writer.Append(view.pixels, error)) return false;
+  ++r->recorded;
+  return true;
+}
+
+// Records deliveries until enough came, the server was silent for the time-out, a
+// frame can't be recorded (the reason in *error) or a stop is requested.
+void RecordDeliveries(OrnaSubscription* subscription, const RecordOptions& options,
+                      Recording* r, std::string* error) {
+  const int timeoutMs = options.call.timeoutMs;
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastDelivery = Clock::now();
+  while (!SysStopRequested() && r->recorded < options.frames) {
+    if (Clock::now() - lastDelivery > std::chrono::milliseconds(timeoutMs)) {
+      r->silent = true;
+      return;
+    }
+    OrnaReply reply;
+    if (OrnaNextDelivery(subscription, &reply, kWaitSliceMs) != 0) continue;
+    lastDelivery = Clock::now();
+    if (reply.result != 0) continue;  // no frame yet, or none for this read
+    if (!AddFrame(reply, options.file, r, error)) return;
+  }
+}
+
+// Gives the recording its name and says what it holds; the exit status.
+int Finish(const RecordOptions& options, Recording* r, std::string* error) {
+  const std::string silence =
+      "the server sent nothing for " + std::to_string(options.call.timeoutMs) + " ms";
+  if (!error->empty()) return Failed(*error + "; nothing written to " + options.file);
+  if (r->recorded == 0) {
+    return Failed(r->silent ? "no frame arrived within " +
+                                  std::to_string(options.call.timeoutMs) + " ms"
+                            : "interrupted before the first frame");
+  }
+  if (!r->writer.Commit(error)) return Failed(*error);
+  std::printf("%s: %d frames of %ux%u, %u bits per pixel; %llu frames of the server missed\n",
+              options.file.c_str(), r->recorded, r->geometry.width, r->geometry.height,
+              r->geometry.bitsPerPixel, static_cast<unsigned long long>(r->missed));
+  if (r->recorded < options.frames) {
+    return Failed("stopped after " + std::to_string(r->recorded) + " of " +
+                  std::to_string(options.frames) + " frames" +
+                  (r->silent ? ": " + silence : ""));
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunRecord(const RecordOptions& options) {
+  CatchStopRequests();
   const CallOptions& call = options.call;
   short format = 0;
   if (int status = CheckCallOptions(call, ORNA_FMT_IMAGE, &format); status != kExitOk) {
@@ -80,68 +165,11 @@ int RunRecord(const RecordOptions& options) {
     return Failed("subscribing to " + call.address + " " + call.property + " failed: " +
                   std::to_string(refused) + " " + OrnaErrorText(refused));
   }
-
-  CatchStopSignals();
-  AnimationWriter writer;
-  AnimationGeometry geometry;
-  int recorded = 0;
-  uint64_t missed = 0;
-  uint32_t lastFrameNumber = 0;
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point lastDelivery = Clock::now();
-  bool silent = false;
-  while (!StopRequested() && recorded < options.frames && error.empty()) {
-    if (Clock::now() - lastDelivery > std::chrono::milliseconds(call.timeoutMs)) {
-      silent = true;
-      break;
-    }
-    OrnaReply reply;
-    if (OrnaNextDelivery(subscription, &reply, kWaitSliceMs) != 0) continue;
-    lastDelivery = Clock::now();
-    if (reply.result != 0) continue;  // no frame yet, or none for this read
-    const FrameView view = InspectFrame(reply.bytes, reply.bytes ? reply.size : 0, reply.count);
-    if (!view.problem.empty()) {
-      error = "delivery " + std::to_string(reply.sequence) + ": " + view.problem;
-      break;
-    }
-    AnimationGeometry frameGeometry;
-    if (!GeometryOf(view.header, &frameGeometry, &error)) break;
-    if (recorded == 0) {
-      geometry = frameGeometry;
-      if (!writer.Open(options.file, geometry, &error)) break;
-    } else if (!SameGeometry(geometry, frameGeometry)) {
-      error = "frame " + std::to_string(view.header.frameNumber) + " is " +
-              std::to_string(frameGeometry.width) + "x" + std::to_string(frameGeometry.height) +
-              " at " + std::to_string(frameGeometry.bitsPerPixel) +
-              " bits; the recording's frames are " + std::to_string(geometry.width) + "x" +
-              std::to_string(geometry.height) + " at " + std::to_string(geometry.bitsPerPixel);
-      break;
-    }
-    if (recorded > 0 && view.header.frameNumber > lastFrameNumber + 1) {
-      missed += view.header.frameNumber - lastFrameNumber - 1;
-    }
-    lastFrameNumber = view.header.frameNumber;
-    if (!writer.Append(view.pixels, &error)) break;
-    ++recorded;
-  }
+  SysTakeStopRequests();
+  Recording recording;
+  RecordDeliveries(subscription, options, &recording, &error);
   OrnaUnsubscribe(subscription);
-
-  if (!error.empty()) return Failed(error + "; nothing written to " + options.file);
-  if (recorded == 0) {
-    return Failed(silent ? "no frame arrived within " + std::to_string(call.timeoutMs) + " ms"
-                         : "interrupted before the first frame");
-  }
-  if (!writer.Commit(&error)) return Failed(error);
-  std::printf("%s: %d frames of %ux%u, %u bits per pixel; %llu frames of the server missed\n",
-              options.file.c_str(), recorded, geometry.width, geometry.height,
-              geometry.bitsPerPixel, static_cast<unsigned long long>(missed));
-  if (recorded < options.frames) {
-    return Failed("stopped after " + std::to_string(recorded) + " of " +
-                  std::to_string(options.frames) + " frames" +
-                  (silent ? ": the server sent nothing for " + std::to_string(call.timeoutMs) + " ms"
-                          : ""));
-  }
-  return kExitOk;
+  return Finish(options, &recording, &error);
 }
 
 }  // namespace ornactl

@@ -61,6 +61,32 @@ TEST_P(TiffRoundTripTest, GivesBackTheSameFile) {
 INSTANTIATE_TEST_SUITE_P(DepthsAndPages, TiffRoundTripTest,
                          ::testing::Combine(::testing::Values(8, 16), ::testing::Values(1, 9)));
 
+// Writing again to the name of an earlier animation, TIFF stack or PNG directory
+// replaces what is there: the new file takes the place of the old one (on Windows a
+// plain rename can't do that). ornactl record writes its files the same way.
+TEST(Commands, OutputsReplaceEarlierFilesOfTheSameName) {
+  TempDir dir;
+  ASSERT_EQ(0, RunMake(dir.Join("a.imm"), Options(4, 4, 2, 8)));
+  ASSERT_EQ(0, RunExport(dir.Join("a.imm"), dir.Join("a.tif")));
+  ASSERT_EQ(0, RunExport(dir.Join("a.imm"), dir.Join("frames")));
+  MakeOptions other = Options(6, 5, 3, 16);
+  other.pattern = "noise";
+  ASSERT_EQ(0, RunMake(dir.Join("b.imm"), other));
+
+  EXPECT_EQ(0, RunMake(dir.Join("a.imm"), other));
+  EXPECT_EQ(ReadWholeFile(dir.Join("b.imm")), ReadWholeFile(dir.Join("a.imm")));
+  EXPECT_EQ(0, RunExport(dir.Join("b.imm"), dir.Join("a.tif")));
+  EXPECT_EQ(0, RunImport(dir.Join("c.imm"), {dir.Join("a.tif")}));
+  EXPECT_EQ(ReadWholeFile(dir.Join("b.imm")), ReadWholeFile(dir.Join("c.imm")));
+  EXPECT_EQ(0, RunExport(dir.Join("b.imm"), dir.Join("frames")));
+  std::vector<std::string> pngs;
+  for (uint32_t i = 0; i < 3; ++i) pngs.push_back(ExportedFrameName(dir.Join("frames"), i));
+  EXPECT_EQ(0, RunImport(dir.Join("d.imm"), pngs));
+  EXPECT_EQ(ReadWholeFile(dir.Join("b.imm")), ReadWholeFile(dir.Join("d.imm")));
+  EXPECT_FALSE(FileExists(dir.Join("a.imm.part")));
+  EXPECT_FALSE(FileExists(dir.Join("a.tif.part")));
+}
+
 TEST(Commands, TiffPagesOfAnotherSizeThanTheFirstPictureAreRefused) {
   TempDir dir;
   ASSERT_EQ(0, RunMake(dir.Join("small.imm"), Options(4, 4, 2, 8)));
