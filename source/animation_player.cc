@@ -41,7 +41,7 @@ AnimationPlayer::~AnimationPlayer() { Deinitialize(); }
 
 bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback callback,
                                  uint8_t* baseBuffer, int32_t slotCount) {
-  std::unique_lock<std::mutex> lock(lifecycleMutex_);
+  MutexLock lock(lifecycleMutex_);
   // A running (or starting) source is left as it is, error code too.
   if (initialized_ || starting_) return false;
   if (baseBuffer == nullptr || slotCount < 1) {
@@ -68,10 +68,10 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   // path, on another thread) never waits for a long load; it cancels the start instead.
   starting_ = true;
   startCancelled_ = false;
-  lock.unlock();
+  lock.Unlock();
   LoadedAnimation loaded;
   const bool ok = LoadAnimation(&loaded);
-  lock.lock();
+  lock.Lock();
   starting_ = false;
   if (!ok) return false;
   if (startCancelled_) {
@@ -124,7 +124,7 @@ void AnimationPlayer::PrepareHeaderTemplate(const CIniExWrap& settings) {
 }
 
 bool AnimationPlayer::Deinitialize() {
-  std::lock_guard<std::mutex> lock(lifecycleMutex_);
+  MutexLock lock(lifecycleMutex_);
   if (starting_) startCancelled_ = true;
   if (!initialized_) return true;
   stopRequested_.store(true);
