@@ -7,9 +7,14 @@
 #include "config/settings_keys.h"
 #include "platform/sys.h"
 #include "source/frame_slot.h"
+#include "source/animation_player_testing.h"
 #include "source/hardware_type.h"
 
 namespace {
+
+// The test seam of animation_player_testing.h; null in the server.
+AnimationLoadedHook gLoadedHook = nullptr;
+void* gLoadedHookContext = nullptr;
 
 constexpr uint32_t kMaxEffectiveBitsPerPixel = 8;
 constexpr uint32_t kDeinitializePollMs = 100;
@@ -36,6 +41,11 @@ int32_t HardwareErrorOfLoad(AnimationLoadStatus status) {
 }
 
 }  // namespace
+
+void SetAnimationLoadedHookForTesting(AnimationLoadedHook hook, void* context) {
+  gLoadedHook = hook;
+  gLoadedHookContext = context;
+}
 
 AnimationPlayer::~AnimationPlayer() { Deinitialize(); }
 
@@ -71,6 +81,7 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   lock.Unlock();
   LoadedAnimation loaded;
   const bool ok = LoadAnimation(&loaded);
+  if (gLoadedHook != nullptr) gLoadedHook(gLoadedHookContext);
   lock.Lock();
   starting_ = false;
   if (!ok) return false;
