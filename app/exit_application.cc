@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
 
 #include "app/lifecycle.h"
@@ -18,6 +17,7 @@
 #include "base/log.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
+#include "platform/annotated_mutex.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
 #include "source/frame_slot.h"
@@ -26,7 +26,7 @@
 
 namespace {
 
-std::mutex gExitMutex;  // one ExitApplication at a time
+Mutex gExitMutex;  // one ExitApplication at a time
 
 // Set by the first ExitApplication before it stops the frame source; a start after that
 // would run a source nobody stops. A start already under way when it is set is
@@ -41,8 +41,8 @@ std::atomic<bool> gConsoleEnding{false};
 constexpr uint32_t kConsoleEndingWaitMs = 2000;
 
 // What a console-thread exit took away but could not free yet.
-SysSemaphore* gRetiredSemaphore = nullptr;
-uint8_t* gRetiredBuffer = nullptr;
+SysSemaphore* gRetiredSemaphore GUARDED_BY(gExitMutex) = nullptr;
+uint8_t* gRetiredBuffer GUARDED_BY(gExitMutex) = nullptr;
 
 thread_local bool tConsoleEventThread = false;
 void MarkConsoleEventThread() { tConsoleEventThread = true; }
@@ -60,7 +60,7 @@ namespace {
 // The exit path that ExitApplication takes once start-up has installed it.
 void EndApplication(int32_t code) {
   {
-    std::lock_guard<std::mutex> lock(gExitMutex);
+    MutexLock lock(gExitMutex);
     gExitBegun.store(true);
     // The grab thread writes into BaseBuffer and takes the semaphore: stop it first.
     FrameSource.Deinitialize();

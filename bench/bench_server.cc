@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "orna/orna_api.h"
+#include "platform/annotated_mutex.h"
 #include "source/byte_order.h"
 #include "source/frame_slot.h"
 
@@ -32,15 +32,17 @@ const char* kModule = "BNCMOD";
 // Frame slots and their hand-over between the producer and the main thread. Never
 // destroyed: the library may end the process (SRVEXIT) from inside _SystemCycle.
 struct FrameState {
-  std::mutex mutex;
+  Mutex mutex;
   std::condition_variable taken;  // signalled when the current frame was sent
+  // Sized before the producer starts; a slot's bytes are handed over through current
+  // and sent.
   std::vector<uint8_t> slots[2];  // prefix + pixels
   int frameBytes = 0;
-  int current = -1;               // slot of the newest frame, -1 before the first
-  bool sent = false;              // the newest frame went out already
-  bool stop = false;
-  uint32_t number = 0;            // number of the newest frame
-  int32_t served = 0;             // reads answered with a frame
+  int current GUARDED_BY(mutex) = -1;  // slot of the newest frame, -1 before the first
+  bool sent GUARDED_BY(mutex) = false;  // the newest frame went out already
+  bool stop GUARDED_BY(mutex) = false;
+  uint32_t number GUARDED_BY(mutex) = 0;  // number of the newest frame
+  int32_t served GUARDED_BY(mutex) = 0;   // reads answered with a frame
   std::thread producer;
 };
 
@@ -54,7 +56,7 @@ FrameState& Frames() {
 // whose own copy was finished before this read began (the main thread is serial).
 int ServeFrame(DataObject* out) {
   FrameState& f = Frames();
-  std::lock_guard<std::mutex> lock(f.mutex);
+  MutexLock lock(f.mutex);
   if (f.current < 0 || f.sent) return 516;
   if (out == nullptr || out->format != ORNA_FMT_IMAGE) return ORNA_ILLEGAL_FORMAT;
   if (out->count < f.frameBytes) return ORNA_DIMENSION_ERROR;
@@ -83,7 +85,7 @@ int Equipment(const char* /*device*/, const char* property, DataObject* out, Dat
   if (strcmp(property, "Int") == 0) return PutInt(out, 42);
   if (strcmp(property, "Frame.Sched") == 0) return ServeFrame(out);
   if (strcmp(property, "FramesServed") == 0) {
-    std::lock_guard<std::mutex> lock(Frames().mutex);
+    MutexLock lock(Frames().mutex);
     return PutInt(out, Frames().served);
   }
   return ORNA_ILLEGAL_PROPERTY;
@@ -105,22 +107,22 @@ void Init() {
 void Produce() {
   FrameState& f = Frames();
   int slot = 0;
-  std::unique_lock<std::mutex> lock(f.mutex);
+  MutexLock lock(f.mutex);
   for (;;) {
-    while (!f.stop && f.current >= 0 && !f.sent) f.taken.wait_for(lock, std::chrono::milliseconds(100));
+    while (!f.stop && f.current >= 0 && !f.sent) lock.WaitFor(f.taken, std::chrono::milliseconds(100));
     if (f.stop) return;
     uint32_t n = f.number + 1;
-    lock.unlock();
+    lock.Unlock();
     uint8_t* s = f.slots[slot].data();
     StoreLe32(s + kHeaderFrameNumber, n);
     if (f.frameBytes >= 4) memcpy(s + ORNA_FRAME_PREFIX_SIZE, &n, 4);
-    lock.lock();
+    lock.Lock();
     f.current = slot;
     f.number = n;
     f.sent = false;
-    lock.unlock();
+    lock.Unlock();
     _SystemScheduleProperty(kModule, "Frame.Sched");
-    lock.lock();
+    lock.Lock();
     slot ^= 1;
   }
 }
@@ -128,7 +130,7 @@ void Produce() {
 void StopProducer() {
   FrameState& f = Frames();
   {
-    std::lock_guard<std::mutex> lock(f.mutex);
+    MutexLock lock(f.mutex);
     f.stop = true;
     f.taken.notify_all();
   }

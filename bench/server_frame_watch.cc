@@ -6,12 +6,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include "bench/hvx_server_process.h"
 #include "bench/machine_load.h"
 #include "orna/orna_client.h"
+#include "platform/annotated_mutex.h"
 #include "source/byte_order.h"
 #include "source/frame_slot.h"
 #include "source/playback_order.h"
@@ -58,11 +58,11 @@ bool ServerCounters(uint64_t* pixelCopies, uint64_t* dropped, uint32_t* frameNum
 }
 
 struct Shared {
-  std::mutex mutex;  // guards everything below
-  uint32_t first = UINT32_MAX;
-  uint32_t last = 0;
-  uint64_t torn = 0;
-  std::vector<double> latencyMs;
+  Mutex mutex;
+  uint32_t first GUARDED_BY(mutex) = UINT32_MAX;
+  uint32_t last GUARDED_BY(mutex) = 0;
+  uint64_t torn GUARDED_BY(mutex) = 0;
+  std::vector<double> latencyMs GUARDED_BY(mutex);
 };
 
 void Subscriber(OrnaSubscription* subscription, int frameBytes,
@@ -95,7 +95,7 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
   *share = last >= first && first != UINT32_MAX
                ? static_cast<double>(*received) / static_cast<double>(last - first + 1)
                : 0.0;
-  std::lock_guard<std::mutex> lock(shared->mutex);
+  MutexLock lock(shared->mutex);
   shared->first = std::min(shared->first, first);
   shared->last = std::max(shared->last, last);
   shared->torn += torn;
@@ -143,6 +143,7 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
   for (OrnaSubscription* s : subscriptions) OrnaUnsubscribe(s);
 
   f.seconds = seconds;
+  MutexLock lock(shared.mutex);  // the subscribers have ended; the lock only says so
   f.firstFrameNumber = shared.first == UINT32_MAX ? 0 : shared.first;
   f.lastFrameNumber = shared.last;
   f.torn = shared.torn;

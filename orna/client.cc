@@ -9,12 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "orna/client_link.h"
 #include "orna/names.h"
 #include "orna/orna_client.h"
+#include "platform/annotated_mutex.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ using orna_wire::ReplyHeader;
 using orna_wire::RequestHeader;
 
 struct ClientConnections {
-  std::mutex mutex;
-  std::map<std::string, void*> sockets;  // endpoint -> DEALER
+  Mutex mutex;
+  std::map<std::string, void*> sockets GUARDED_BY(mutex);  // endpoint -> DEALER
 };
 
 ClientConnections& Connections() {
@@ -31,7 +31,7 @@ ClientConnections& Connections() {
   return connections;
 }
 
-void* ConnectionFor(const std::string& endpoint) {
+void* ConnectionFor(const std::string& endpoint) REQUIRES(Connections().mutex) {
   auto& sockets = Connections().sockets;
   auto it = sockets.find(endpoint);
   if (it != sockets.end()) return it->second;
@@ -40,7 +40,7 @@ void* ConnectionFor(const std::string& endpoint) {
   return socket;
 }
 
-void DropConnection(const std::string& endpoint) {
+void DropConnection(const std::string& endpoint) REQUIRES(Connections().mutex) {
   auto& sockets = Connections().sockets;
   auto it = sockets.find(endpoint);
   if (it == sockets.end()) return;
@@ -54,7 +54,7 @@ int Transact(const std::string& context, const std::string& server, RequestHeade
   OrnaDeadline deadline(timeoutMs);
   std::string endpoint;
   if (!OrnaResolveUntil(context, server, deadline, &endpoint)) return reply->result = ORNA_CONNECTION_TIMEOUT;
-  std::lock_guard<std::mutex> lock(Connections().mutex);
+  MutexLock lock(Connections().mutex);
   void* socket = ConnectionFor(endpoint);
   if (socket == nullptr) return reply->result = ORNA_SOCKET_ERROR;
   request.id = OrnaNextRequestId();

@@ -299,7 +299,7 @@ void OrnaServeScheduled() {
   std::set<std::string> pending;
   {
     OrnaSchedule& schedule = Schedule();
-    std::lock_guard<std::mutex> lock(schedule.mutex);
+    MutexLock lock(schedule.mutex);
     pending.swap(schedule.pending);
   }
   const OrnaClock::time_point now = OrnaClock::now();

@@ -23,7 +23,7 @@ constexpr auto kLongestWait = std::chrono::milliseconds(250);
 // the schedule's mutex: a wake-up sent between the two steps would otherwise be taken
 // here while `woken` stayed set, and no schedule would wake the cycle again.
 void DrainWakeUps(OrnaServer& s) {
-  std::lock_guard<std::mutex> lock(Schedule().mutex);
+  MutexLock lock(Schedule().mutex);
   OrnaMessage ignored;
   while (zmq_msg_recv(ignored.get(), s.wakeReceiver, ZMQ_DONTWAIT) >= 0) {
   }
@@ -31,7 +31,7 @@ void DrainWakeUps(OrnaServer& s) {
 }
 
 bool SchedulePending() {
-  std::lock_guard<std::mutex> lock(Schedule().mutex);
+  MutexLock lock(Schedule().mutex);
   return !Schedule().pending.empty();
 }
 

@@ -9,21 +9,21 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <mutex>
 #include <string>
 
 #include "orna/orna_api.h"
 #include "orna/paths.h"
+#include "platform/annotated_mutex.h"
 #include "platform/sys.h"
 
 namespace {
 
 struct FeclogState {
-  std::mutex mutex;
-  bool loaded = false;
-  std::string path;
-  std::deque<std::string> recent;  // the newest lines, at most the depth
-  long fileLines = 0;              // lines in the file now
+  Mutex mutex;  // guards the fields below
+  bool loaded GUARDED_BY(mutex) = false;
+  std::string path GUARDED_BY(mutex);
+  std::deque<std::string> recent GUARDED_BY(mutex);  // the newest lines, at most the depth
+  long fileLines GUARDED_BY(mutex) = 0;              // lines in the file now
 };
 
 FeclogState& State() {
@@ -31,7 +31,7 @@ FeclogState& State() {
   return state;
 }
 
-void LoadExisting(FeclogState& s, size_t depth) {
+void LoadExisting(FeclogState& s, size_t depth) REQUIRES(s.mutex) {
   s.loaded = true;
   s.path = OrnaPathBesideExecutable("feclog.log");
   FILE* f = fopen(s.path.c_str(), "r");
@@ -47,7 +47,7 @@ void LoadExisting(FeclogState& s, size_t depth) {
   fclose(f);
 }
 
-bool Rewrite(FeclogState& s, size_t keep) {
+bool Rewrite(FeclogState& s, size_t keep) REQUIRES(s.mutex) {
   std::string temp = s.path + ".tmp";
   FILE* f = fopen(temp.c_str(), "w");
   if (f == nullptr) return false;
@@ -85,7 +85,7 @@ int feclog(const char* format, ...) {
            static_cast<int>(milliseconds), message);
 
   FeclogState& s = State();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(s.mutex);
   // The server may still be setting it on another thread while a console event logs.
   long depthSetting = std::atomic_ref<int32_t>(FeclogDepth).load(std::memory_order_relaxed);
   if (depthSetting <= 0) return ORNA_OK;  // no library log kept

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <vector>
+
+#include "platform/annotated_mutex.h"
 
 namespace {
 
@@ -15,9 +16,9 @@ constexpr size_t kSmallestPooled = 256 * 1024;
 constexpr size_t kMostIdle = 4;
 
 struct Pool {
-  std::mutex mutex;          // guards the fields below
-  size_t size = 0;           // size of the idle blocks; a new size empties the pool
-  std::vector<void*> idle;
+  Mutex mutex;
+  size_t size GUARDED_BY(mutex) = 0;  // size of the idle blocks; a new size empties the pool
+  std::vector<void*> idle GUARDED_BY(mutex);
 };
 
 Pool& ThePool() {
@@ -28,7 +29,7 @@ Pool& ThePool() {
 void* Take(size_t size) {
   Pool& pool = ThePool();
   {
-    std::lock_guard<std::mutex> lock(pool.mutex);
+    MutexLock lock(pool.mutex);
     if (pool.size == size && !pool.idle.empty()) {
       void* block = pool.idle.back();
       pool.idle.pop_back();
@@ -44,7 +45,7 @@ void GiveBack(void* block, void* hint) {
   Pool& pool = ThePool();
   std::vector<void*> stale;
   {
-    std::lock_guard<std::mutex> lock(pool.mutex);
+    MutexLock lock(pool.mutex);
     if (pool.size != size) {
       stale.swap(pool.idle);
       pool.size = size;

@@ -99,7 +99,7 @@ int RegisterEquipmentModule(const char* serverName, const char* moduleName, int 
   s.backgroundIntervalMs = intervalMs;
   s.exitFunction = exitFunction;
   {
-    std::lock_guard<std::mutex> lock(Schedule().mutex);
+    MutexLock lock(Schedule().mutex);
     Schedule().moduleName = moduleName;
   }
   // The module registers its devices and properties from here, before any call.

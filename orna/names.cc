@@ -8,6 +8,7 @@
 #include <set>
 
 #include "orna/orna_api.h"
+#include "platform/annotated_mutex.h"
 #include "platform/private_files.h"
 #include "platform/process_end.h"
 #include "platform/processes.h"
@@ -84,9 +85,9 @@ std::string FolderOf(const std::string& path) {
 // Says once per process and path why a names folder or entry is not trusted, the way
 // ssh reports files it won't use.
 void RefuseOnce(const std::string& path, const char* why) {
-  static std::mutex mutex;
-  static std::set<std::string> told;  // guarded by mutex
-  std::lock_guard<std::mutex> lock(mutex);
+  static Mutex mutex;
+  static std::set<std::string> told GUARDED_BY(mutex);
+  MutexLock lock(mutex);
   if (!told.insert(path).second) return;
   fprintf(stderr, "orna: bad owner or permissions on %s: %s; not used\n", path.c_str(), why);
   feclog("bad owner or permissions on %s: %s; not used", path.c_str(), why);
@@ -159,10 +160,10 @@ struct CachedEntry {
 };
 
 bool ReadEntryCached(const std::string& path, std::string* endpoint, long* pid) {
-  static std::mutex mutex;
-  static std::map<std::string, CachedEntry> cache;  // guarded by mutex
+  static Mutex mutex;
+  static std::map<std::string, CachedEntry> cache GUARDED_BY(mutex);
   SysEntryInfo info;
-  std::lock_guard<std::mutex> lock(mutex);
+  MutexLock lock(mutex);
   // Trust is looked at on every call (owner and rights may change without the entry's
   // contents changing); only the reading of a trusted entry is saved.
   if (!SysInspectEntry(path.c_str(), &info) || !TrustedPath(OrnaNamesDirectory()) ||
@@ -209,9 +210,9 @@ bool ResolveFromFile(const std::string& context, const std::string& server,
 // be withdrawn however the process ends. Never freed: the process-end hook may run
 // while static objects are being torn down at exit.
 struct PublishedEntries {
-  std::mutex mutex;
-  std::set<std::string> paths;  // guarded by mutex
-  bool ending = false;          // guarded by mutex; set by the process-end hook
+  Mutex mutex;
+  std::set<std::string> paths GUARDED_BY(mutex);
+  bool ending GUARDED_BY(mutex) = false;  // set by the process-end hook
 };
 
 PublishedEntries& Published() {
@@ -254,7 +255,7 @@ void WithdrawEntry(const std::string& path) {
 // The process-end hook: withdraws what is still published.
 void WithdrawAllAtEnd() {
   PublishedEntries& published = Published();
-  std::lock_guard<std::mutex> lock(published.mutex);
+  MutexLock lock(published.mutex);
   published.ending = true;  // nothing is published after this
   for (const std::string& path : published.paths) WithdrawEntry(path);
   published.paths.clear();
@@ -276,7 +277,7 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
   PublishedEntries& published = Published();
   // Held across the write, so that an end coming meanwhile (a console event on its own
   // thread) withdraws the entry once it is written, or finds the process ending first.
-  std::lock_guard<std::mutex> lock(published.mutex);
+  MutexLock lock(published.mutex);
   if (!hooked || published.ending) return false;
   std::string text = endpoint + "\n" + std::to_string(SysProcessId()) + "\n";
   if (!SysWritePrivateFile(path.c_str(), text.data(), text.size())) return false;
@@ -287,7 +288,7 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
 void OrnaWithdrawServer(const std::string& context, const std::string& server) {
   std::string path = EntryPath(context, server);
   PublishedEntries& published = Published();
-  std::lock_guard<std::mutex> lock(published.mutex);
+  MutexLock lock(published.mutex);
   published.paths.erase(path);
   WithdrawEntry(path);
 }

@@ -12,7 +12,7 @@ int _SystemScheduleProperty(const char* moduleName, const char* property) {
       strlen(property) >= orna_wire::kNameSize)
     return ORNA_INVALID_ARGUMENT;
   OrnaSchedule& schedule = Schedule();
-  std::lock_guard<std::mutex> lock(schedule.mutex);
+  MutexLock lock(schedule.mutex);
   if (schedule.moduleName.empty() || schedule.moduleName != moduleName) return ORNA_NOT_REGISTERED;
   if (!schedule.open) return ORNA_NOT_INITIALIZED;
   schedule.pending.insert(property);

@@ -36,7 +36,7 @@ std::string BindAddress() {
 
 void CloseAll(OrnaServer& s) {
   {
-    std::lock_guard<std::mutex> lock(Schedule().mutex);
+    MutexLock lock(Schedule().mutex);
     Schedule().open = false;
     if (Schedule().wakeSender != nullptr) zmq_close(Schedule().wakeSender);
     Schedule().wakeSender = nullptr;
@@ -102,7 +102,7 @@ int _SystemInit(int /*argument*/) {
   std::string host = address == "*" || address == "0.0.0.0" ? "127.0.0.1" : address;
   s.endpoint = "tcp://" + host + ":" + std::to_string(s.port);
   {
-    std::lock_guard<std::mutex> lock(Schedule().mutex);
+    MutexLock lock(Schedule().mutex);
     Schedule().wakeSender = wakeSender;
     Schedule().open = true;
   }

@@ -7,13 +7,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "orna/contracts.h"
 #include "orna/orna_api.h"
+#include "platform/annotated_mutex.h"
 
 using OrnaClock = std::chrono::steady_clock;
 
@@ -33,12 +33,12 @@ struct OrnaProperty {
 
 // Properties asked for by _SystemScheduleProperty and not yet served.
 struct OrnaSchedule {
-  std::mutex mutex;
-  std::string moduleName;        // copy of the registered module name
-  bool open = false;             // the transport exists and may be woken
-  std::set<std::string> pending;
-  bool woken = false;            // a wake-up message is on its way
-  void* wakeSender = nullptr;    // inproc socket; used under the mutex only
+  Mutex mutex;
+  std::string moduleName GUARDED_BY(mutex);  // copy of the registered module name
+  bool open GUARDED_BY(mutex) = false;       // the transport exists and may be woken
+  std::set<std::string> pending GUARDED_BY(mutex);
+  bool woken GUARDED_BY(mutex) = false;      // a wake-up message is on its way
+  void* wakeSender GUARDED_BY(mutex) = nullptr;  // inproc socket
 };
 
 struct OrnaCounters {

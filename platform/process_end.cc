@@ -3,8 +3,8 @@
 // the process. The table and its lock are never destroyed, so a hook still finds them
 // while static objects are being torn down at exit.
 #include <cstdlib>
-#include <mutex>
 
+#include "platform/annotated_mutex.h"
 #include "platform/process_end.h"
 
 namespace {
@@ -12,11 +12,11 @@ namespace {
 constexpr int kMostHooks = 8;
 
 struct ProcessEndHooks {
-  std::mutex mutex;
-  SysProcessEndHook hooks[kMostHooks] = {};  // guarded by mutex
-  int count = 0;                             // guarded by mutex
-  bool ran = false;                          // guarded by mutex
-  bool exitHandlerSet = false;               // guarded by mutex
+  Mutex mutex;
+  SysProcessEndHook hooks[kMostHooks] GUARDED_BY(mutex) = {};
+  int count GUARDED_BY(mutex) = 0;
+  bool ran GUARDED_BY(mutex) = false;
+  bool exitHandlerSet GUARDED_BY(mutex) = false;
 };
 
 ProcessEndHooks& Hooks() {
@@ -31,7 +31,7 @@ void RunAtExit() { SysRunProcessEndHooks(); }
 bool SysAtProcessEnd(SysProcessEndHook hook) {
   if (hook == nullptr) return false;
   ProcessEndHooks& h = Hooks();
-  std::lock_guard<std::mutex> lock(h.mutex);
+  MutexLock lock(h.mutex);
   if (h.ran || h.count == kMostHooks) return false;
   if (!h.exitHandlerSet) {
     if (atexit(RunAtExit) != 0) return false;
@@ -45,7 +45,7 @@ void SysRunProcessEndHooks() {
   ProcessEndHooks& h = Hooks();
   // Held while the hooks run: a second ending thread waits here until they are done,
   // instead of ending the process under them.
-  std::lock_guard<std::mutex> lock(h.mutex);
+  MutexLock lock(h.mutex);
   if (h.ran) return;
   h.ran = true;
   for (int i = 0; i < h.count; ++i) h.hooks[i]();

@@ -10,20 +10,23 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 
+#include "platform/annotated_mutex.h"
 #include "platform/module_file_name_override.h"
 #include "platform/sys.h"
 #include "platform/sys_posix.h"
 
 struct SysSemaphore {
-  std::mutex mutex;
+  SysSemaphore(uint32_t initialCount, uint32_t maximumCount)
+      : count(initialCount), maximum(maximumCount) {}
+
+  Mutex mutex;
   std::condition_variable available;
-  uint32_t count;  // guarded by mutex
-  uint32_t maximum;
+  uint32_t count GUARDED_BY(mutex);
+  const uint32_t maximum;
 };
 
 struct SysThread {
@@ -147,11 +150,7 @@ bool SysAppendToFile(const char* path, const void* data, size_t size) {
 
 SysSemaphore* SysCreateSemaphore(uint16_t initialCount, uint16_t maximumCount) {
   if (maximumCount == 0 || initialCount > maximumCount) return nullptr;
-  SysSemaphore* semaphore = new (std::nothrow) SysSemaphore;
-  if (semaphore == nullptr) return nullptr;
-  semaphore->count = initialCount;
-  semaphore->maximum = maximumCount;
-  return semaphore;
+  return new (std::nothrow) SysSemaphore(initialCount, maximumCount);
 }
 
 bool SysCloseSemaphore(SysSemaphore* semaphore) {
@@ -162,12 +161,12 @@ bool SysCloseSemaphore(SysSemaphore* semaphore) {
 
 bool SysWaitSemaphore(SysSemaphore* semaphore, uint32_t timeoutMs) {
   if (semaphore == nullptr) return false;
-  std::unique_lock<std::mutex> lock(semaphore->mutex);
-  auto counted = [semaphore] { return semaphore->count > 0; };
+  MutexLock lock(semaphore->mutex);
+  auto counted = [semaphore]() REQUIRES(semaphore->mutex) { return semaphore->count > 0; };
   if (timeoutMs == 0) {
-    semaphore->available.wait(lock, counted);
-  } else if (!semaphore->available.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                            counted)) {
+    lock.Wait(semaphore->available, counted);
+  } else if (!lock.WaitFor(semaphore->available, std::chrono::milliseconds(timeoutMs),
+                           counted)) {
     return false;
   }
   --semaphore->count;
@@ -177,7 +176,7 @@ bool SysWaitSemaphore(SysSemaphore* semaphore, uint32_t timeoutMs) {
 bool SysReleaseSemaphore(SysSemaphore* semaphore) {
   if (semaphore == nullptr) return false;
   {
-    std::lock_guard<std::mutex> lock(semaphore->mutex);
+    MutexLock lock(semaphore->mutex);
     if (semaphore->count >= semaphore->maximum) return false;
     ++semaphore->count;
   }

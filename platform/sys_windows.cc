@@ -4,14 +4,13 @@
 #include <process.h>
 #include <windows.h>
 
-#include <mutex>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <new>
 
+#include "platform/annotated_mutex.h"
 #include "platform/module_file_name_override.h"
 #include "platform/sys.h"
 #include "platform/write_all_windows.h"
@@ -129,8 +128,8 @@ bool SysAppendToFile(const char* path, const void* data, size_t size) {
   // Windows keeps such appends apart across processes too; Wine doesn't always (lines
   // of two threads were seen writing over each other), so the threads of this process
   // take turns.
-  static std::mutex appendLock;
-  std::lock_guard<std::mutex> turn(appendLock);
+  static Mutex appendLock;
+  MutexLock turn(appendLock);
   HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE |
                             FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);

@@ -4,6 +4,8 @@
 # of its seed corpus, so that nothing found is written into the repository. Prints the
 # executions of every target and ends non-zero when one crashed, leaked, hung or hit a
 # sanitizer report; the input that did it is kept and its path printed.
+# Without --only it also builds every program and library there: this clang build is
+# the one that checks the lock annotations (-Wthread-safety, platform/annotated_mutex.h).
 #
 #   scripts/fuzz.sh                     # CI: 25 seconds per target
 #   scripts/fuzz.sh --seconds 600       # the longer run: 10 minutes per target
@@ -37,6 +39,10 @@ cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHVX_FUZZ=ON >/dev/null
 names=()
 for t in "${targets[@]}"; do names+=("${t}_fuzzer"); done
+if [ -z "$only" ]; then
+  names+=(hvxserver ornactl immtool videoservice hvxview
+          orna_bench server_bench frames_bench restart_soak viewer_bench)
+fi
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${names[@]}"
 
 # Memory-backed where the machine has it: the settings and animation targets write

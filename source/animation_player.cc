@@ -7,9 +7,14 @@
 #include "config/settings_keys.h"
 #include "platform/sys.h"
 #include "source/frame_slot.h"
+#include "source/animation_player_testing.h"
 #include "source/hardware_type.h"
 
 namespace {
+
+// The test seam of animation_player_testing.h; null in the server.
+AnimationLoadedHook gLoadedHook = nullptr;
+void* gLoadedHookContext = nullptr;
 
 constexpr uint32_t kMaxEffectiveBitsPerPixel = 8;
 constexpr uint32_t kDeinitializePollMs = 100;
@@ -37,11 +42,16 @@ int32_t HardwareErrorOfLoad(AnimationLoadStatus status) {
 
 }  // namespace
 
+void SetAnimationLoadedHookForTesting(AnimationLoadedHook hook, void* context) {
+  gLoadedHook = hook;
+  gLoadedHookContext = context;
+}
+
 AnimationPlayer::~AnimationPlayer() { Deinitialize(); }
 
 bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback callback,
                                  uint8_t* baseBuffer, int32_t slotCount) {
-  std::unique_lock<std::mutex> lock(lifecycleMutex_);
+  MutexLock lock(lifecycleMutex_);
   // A running (or starting) source is left as it is, error code too.
   if (initialized_ || starting_) return false;
   if (baseBuffer == nullptr || slotCount < 1) {
@@ -68,10 +78,11 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   // path, on another thread) never waits for a long load; it cancels the start instead.
   starting_ = true;
   startCancelled_ = false;
-  lock.unlock();
+  lock.Unlock();
   LoadedAnimation loaded;
   const bool ok = LoadAnimation(&loaded);
-  lock.lock();
+  if (gLoadedHook != nullptr) gLoadedHook(gLoadedHookContext);
+  lock.Lock();
   starting_ = false;
   if (!ok) return false;
   if (startCancelled_) {
@@ -124,7 +135,7 @@ void AnimationPlayer::PrepareHeaderTemplate(const CIniExWrap& settings) {
 }
 
 bool AnimationPlayer::Deinitialize() {
-  std::lock_guard<std::mutex> lock(lifecycleMutex_);
+  MutexLock lock(lifecycleMutex_);
   if (starting_) startCancelled_ = true;
   if (!initialized_) return true;
   stopRequested_.store(true);

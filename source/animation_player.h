@@ -23,8 +23,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
+#include "platform/annotated_mutex.h"
 #include "source/animation_loader.h"
 #include "source/frame_header.h"
 #include "source/frame_rate_limit.h"
@@ -51,11 +51,11 @@ class AnimationPlayer final : public HardwareControl {
   // error code alone. A null baseBuffer or a slotCount below 1 is refused with
   // kHardwareErrorConfiguration.
   bool Initialize(const CIniExWrap& settings, NewFrameCallback callback,
-                  uint8_t* baseBuffer, int32_t slotCount) override;
+                  uint8_t* baseBuffer, int32_t slotCount) override EXCLUDES(lifecycleMutex_);
   // Stops and joins the grab thread, frees the frames. Always true. Any thread; a
   // start in progress on another thread is cancelled (that Initialize answers false
   // and leaves the error code as it was).
-  bool Deinitialize() override;
+  bool Deinitialize() override EXCLUDES(lifecycleMutex_);
   int32_t GetErrorCode() const override;
   const char* GetErrorText() const override;
   // Hardware/Type is "AnimationPlayback" in any letter case, Hardware/EffectiveBitsPerPixel
@@ -84,18 +84,21 @@ class AnimationPlayer final : public HardwareControl {
   void RunGrabLoop();
   void RunGrabPass(GrabRun* run);
   // Loads the animation at animationPath_ into *animation; false with the error code set.
-  bool LoadAnimation(LoadedAnimation* animation);
+  // Never under the lock, so that a stop never waits for a load.
+  bool LoadAnimation(LoadedAnimation* animation) EXCLUDES(lifecycleMutex_);
   void PrepareHeaderTemplate(const CIniExWrap& settings);
 
-  // Guards initialized_, starting_, startCancelled_, grabThread_ and animation_
-  // against a Deinitialize on another thread; never held while a file loads.
-  std::mutex lifecycleMutex_;
-  bool starting_ = false;        // Initialize is loading the file without the lock
-  bool startCancelled_ = false;  // Deinitialize came while starting_
+  // Serialises starting and stopping against a Deinitialize on another thread; never
+  // held while a file loads.
+  Mutex lifecycleMutex_;
+  bool starting_ GUARDED_BY(lifecycleMutex_) = false;  // loading the file without the lock
+  bool startCancelled_ GUARDED_BY(lifecycleMutex_) = false;  // a Deinitialize came meanwhile
+  bool initialized_ GUARDED_BY(lifecycleMutex_) = false;
+  SysThread* grabThread_ GUARDED_BY(lifecycleMutex_) = nullptr;
 
   // Set by Initialize before the grab thread starts and not changed while it runs, so
-  // the grab thread reads them without a lock.
-  bool initialized_ = false;
+  // the grab thread reads them without a lock. animation_ is also written only under
+  // lifecycleMutex_, while no grab thread runs (Initialize, Deinitialize after the join).
   int32_t errorCode_ = kHardwareErrorUnknown;  // only ever overwritten by a failure
   uint8_t* baseBuffer_ = nullptr;
   uint32_t slotCount_ = 0;
@@ -103,7 +106,6 @@ class AnimationPlayer final : public HardwareControl {
   float frameRateLimit_ = kNoFrameRateLimit;
   FrameHeaderTemplate headerTemplate_ = {};
   NewFrameCallback callback_ = nullptr;
-  SysThread* grabThread_ = nullptr;
   LoadedAnimation animation_;
   char animationPath_[255] = {};
 

@@ -3,15 +3,16 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
+
+#include "platform/annotated_mutex.h"
 
 namespace {
 
-// The pins of every slot and the waiting source; counts guarded by mutex.
+// The pins of every slot and the waiting source.
 struct PinTable {
-  std::mutex mutex;
+  Mutex mutex;
   std::condition_variable unpinned;
-  uint32_t count[kMaxPinnedSlots] = {};
+  uint32_t count[kMaxPinnedSlots] GUARDED_BY(mutex) = {};
 };
 
 PinTable& Pins() {
@@ -26,7 +27,7 @@ constexpr auto kStopCheckInterval = std::chrono::milliseconds(10);
 bool PinFrameSlot(uint32_t index) {
   if (index >= kMaxPinnedSlots) return false;
   PinTable& pins = Pins();
-  std::lock_guard<std::mutex> lock(pins.mutex);
+  MutexLock lock(pins.mutex);
   ++pins.count[index];
   return true;
 }
@@ -35,7 +36,7 @@ bool UnpinFrameSlot(uint32_t index) {
   if (index >= kMaxPinnedSlots) return false;
   PinTable& pins = Pins();
   {
-    std::lock_guard<std::mutex> lock(pins.mutex);
+    MutexLock lock(pins.mutex);
     if (pins.count[index] == 0) return false;
     if (--pins.count[index] != 0) return true;
   }
@@ -46,7 +47,7 @@ bool UnpinFrameSlot(uint32_t index) {
 bool FrameSlotPinned(uint32_t index) {
   if (index >= kMaxPinnedSlots) return false;
   PinTable& pins = Pins();
-  std::lock_guard<std::mutex> lock(pins.mutex);
+  MutexLock lock(pins.mutex);
   return pins.count[index] != 0;
 }
 
@@ -54,13 +55,13 @@ int32_t TakeFreeFrameSlot(uint32_t preferred, uint32_t slotCount, const std::ato
   if (slotCount == 0) return -1;
   if (preferred >= slotCount) preferred = 0;
   PinTable& pins = Pins();
-  std::unique_lock<std::mutex> lock(pins.mutex);
+  MutexLock lock(pins.mutex);
   while (!stop.load()) {
     for (uint32_t step = 0; step < slotCount; ++step) {
       uint32_t index = (preferred + step) % slotCount;
       if (index >= kMaxPinnedSlots || pins.count[index] == 0) return static_cast<int32_t>(index);
     }
-    pins.unpinned.wait_for(lock, kStopCheckInterval);
+    lock.WaitFor(pins.unpinned, kStopCheckInterval);
   }
   return -1;
 }
@@ -68,7 +69,7 @@ int32_t TakeFreeFrameSlot(uint32_t preferred, uint32_t slotCount, const std::ato
 void ClearFrameSlotPins() {
   PinTable& pins = Pins();
   {
-    std::lock_guard<std::mutex> lock(pins.mutex);
+    MutexLock lock(pins.mutex);
     for (uint32_t& c : pins.count) c = 0;
   }
   pins.unpinned.notify_all();

@@ -10,12 +10,14 @@
 
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "config/ini_ex_wrap.h"
+#include "source/animation_player_testing.h"
 #include "source/frame_slot.h"
 #include "source/frame_slot_pins.h"
 #include "source/globals.h"
@@ -327,6 +329,58 @@ TEST_F(AnimationPlayerTest, StopRightAfterStartLeavesNoThreadBehind) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_EQ(seen, Deliveries().size()) << "frames after Deinitialize, round " << i;
   }
+}
+
+// A stop from another thread while Initialize loads the file, held there by the seam
+// until the stop has returned.
+struct StopDuringLoad {
+  AnimationPlayer* player = nullptr;
+  std::thread stopper;
+  std::promise<void> stopped;
+  bool stopReturned = false;  // the stop came back while the load was held
+};
+
+void StopFromAnotherThread(void* context) {
+  auto* stop = static_cast<StopDuringLoad*>(context);
+  std::future<void> done = stop->stopped.get_future();
+  stop->stopper = std::thread([stop] {
+    stop->player->Deinitialize();
+    stop->stopped.set_value();
+  });
+  stop->stopReturned = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+}
+
+// Takes the seam away however the case ends.
+struct LoadedHookSet {
+  LoadedHookSet(AnimationLoadedHook hook, void* context) {
+    SetAnimationLoadedHookForTesting(hook, context);
+  }
+  ~LoadedHookSet() { SetAnimationLoadedHookForTesting(nullptr, nullptr); }
+};
+
+// The exit path's stop arriving during a start: the start ends without a thread or a
+// frame, keeps the error code, and leaves the player able to start again.
+TEST_F(AnimationPlayerTest, StopDuringTheLoadCancelsTheStart) {
+  ASSERT_TRUE(WriteCounterAnimation(dir_, "a.imm", 4, 2, 3));
+  OpenWith({{"Hardware", "AnimationFile", "a.imm"}, {"Hardware", "LimitFramerate", "0"}});
+  StopDuringLoad stop;
+  stop.player = &player_;
+  bool started = false;
+  {
+    LoadedHookSet hook(StopFromAnotherThread, &stop);
+    started = player_.Initialize(settings_, RecordFrame, frames_.data(), 2);
+  }
+  if (stop.stopper.joinable()) stop.stopper.join();
+  EXPECT_TRUE(stop.stopReturned) << "the stop waited for the load";
+  EXPECT_FALSE(started) << "the start went on after the stop";
+  EXPECT_EQ(kHardwareErrorUnknown, player_.GetErrorCode());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(0u, Deliveries().size());
+
+  player_.Deinitialize();  // stops a start that went on anyway
+  ClearDeliveries();
+  ASSERT_TRUE(player_.Initialize(settings_, RecordFrame, frames_.data(), 2));
+  EXPECT_TRUE(WaitForFrames(3));
 }
 
 TEST_F(AnimationPlayerTest, FrameLargerThanASlotIsRefusedWithoutWriting) {

@@ -5,7 +5,7 @@
 ConnectionThreads::~ConnectionThreads() { shutdown(); }
 
 void ConnectionThreads::enqueue(std::function<void()> task) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   tasks_.push_back(std::move(task));
   // Each waiting thread takes one queued task; a thread is added only for a task that
   // none of them will take.
@@ -22,7 +22,7 @@ void ConnectionThreads::enqueue(std::function<void()> task) {
 void ConnectionThreads::shutdown() {
   std::vector<std::thread> threads;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     stopping_ = true;
     threads.swap(threads_);
   }
@@ -31,7 +31,7 @@ void ConnectionThreads::shutdown() {
 }
 
 size_t ConnectionThreads::Started() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return threads_.size();
 }
 
@@ -39,9 +39,9 @@ void ConnectionThreads::Work() {
   for (;;) {
     std::function<void()> task;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      MutexLock lock(mutex_);
       ++waiting_;
-      wake_.wait(lock, [this] { return !tasks_.empty() || stopping_; });
+      lock.Wait(wake_, [this]() REQUIRES(mutex_) { return !tasks_.empty() || stopping_; });
       --waiting_;
       if (tasks_.empty()) return;  // stopping, nothing left
       task = std::move(tasks_.front());

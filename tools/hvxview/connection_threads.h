@@ -16,9 +16,10 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "platform/annotated_mutex.h"
 
 class ConnectionThreads final : public httplib::TaskQueue {
  public:
@@ -27,21 +28,21 @@ class ConnectionThreads final : public httplib::TaskQueue {
   ConnectionThreads(const ConnectionThreads&) = delete;
   ConnectionThreads& operator=(const ConnectionThreads&) = delete;
 
-  void enqueue(std::function<void()> task) override;
+  void enqueue(std::function<void()> task) override EXCLUDES(mutex_);
   // Runs what is queued, then joins every thread.
-  void shutdown() override;
+  void shutdown() override EXCLUDES(mutex_);
 
   // Threads started so far (for tests).
-  size_t Started();
+  size_t Started() EXCLUDES(mutex_);
 
  private:
-  void Work();
+  void Work() EXCLUDES(mutex_);
 
   const size_t maxThreads_;
-  std::mutex mutex_;
-  std::condition_variable wake_;             // a task queued, or shutdown
-  std::deque<std::function<void()>> tasks_;  // guarded by mutex_
-  std::vector<std::thread> threads_;         // guarded by mutex_
-  size_t waiting_ = 0;                       // threads waiting for a task; mutex_
-  bool stopping_ = false;                    // mutex_
+  Mutex mutex_;
+  std::condition_variable wake_;  // a task queued, or shutdown
+  std::deque<std::function<void()>> tasks_ GUARDED_BY(mutex_);
+  std::vector<std::thread> threads_ GUARDED_BY(mutex_);
+  size_t waiting_ GUARDED_BY(mutex_) = 0;  // threads waiting for a task
+  bool stopping_ GUARDED_BY(mutex_) = false;
 };

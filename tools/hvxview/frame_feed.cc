@@ -8,7 +8,7 @@ double CaptureTime(const tools_common::FrameHeader& header) {
 }
 
 void FrameFeed::Publish(ViewFrame frame) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   frame.sequence = ++received_;
   frame.latencyMs = (frame.receivedAt - CaptureTime(frame.header)) * 1000.0;
   // A frame number at most one above the last is no loss; a smaller one means the
@@ -28,13 +28,13 @@ void FrameFeed::Publish(ViewFrame frame) {
 }
 
 std::shared_ptr<const ViewFrame> FrameFeed::Latest() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return latest_;
 }
 
 std::shared_ptr<const ViewFrame> FrameFeed::WaitNewer(uint64_t after, int timeoutMs) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+  MutexLock lock(mutex_);
+  lock.WaitFor(changed_, std::chrono::milliseconds(timeoutMs), [&]() REQUIRES(mutex_) {
     return stopped_ || (latest_ != nullptr && latest_->sequence > after);
   });
   if (stopped_ || latest_ == nullptr || latest_->sequence <= after) return nullptr;
@@ -42,7 +42,7 @@ std::shared_ptr<const ViewFrame> FrameFeed::WaitNewer(uint64_t after, int timeou
 }
 
 FeedStats FrameFeed::Stats(double now) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   FeedStats stats;
   stats.received = received_;
   stats.missed = missed_;
@@ -60,7 +60,7 @@ FeedStats FrameFeed::Stats(double now) const {
 }
 
 void FrameFeed::Stop() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   stopped_ = true;
   changed_.notify_all();
 }

@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/annotated_mutex.h"
 #include "tools/hvxview/view_frame.h"
 
 // One second of the history.
@@ -41,23 +41,24 @@ class FrameFeed final {
 
   // Takes FRAME (whose sequence, receivedAt and latencyMs it fills) as the latest and
   // wakes every waiting reader.
-  void Publish(ViewFrame frame);
+  void Publish(ViewFrame frame) EXCLUDES(mutex_);
   // The latest frame, null before the first.
-  std::shared_ptr<const ViewFrame> Latest() const;
+  std::shared_ptr<const ViewFrame> Latest() const EXCLUDES(mutex_);
   // The latest frame once its sequence is above AFTER; waits at most timeoutMs, then
   // answers null. Answers null at once after Stop.
-  std::shared_ptr<const ViewFrame> WaitNewer(uint64_t after, int timeoutMs) const;
+  std::shared_ptr<const ViewFrame> WaitNewer(uint64_t after, int timeoutMs) const
+      EXCLUDES(mutex_);
   // Counters and history as of NOW (seconds since 1970 UTC).
-  FeedStats Stats(double now) const;
+  FeedStats Stats(double now) const EXCLUDES(mutex_);
   // Wakes every waiter for good; the viewer is ending.
-  void Stop();
+  void Stop() EXCLUDES(mutex_);
 
  private:
-  mutable std::mutex mutex_;
+  mutable Mutex mutex_;
   mutable std::condition_variable changed_;
-  std::shared_ptr<const ViewFrame> latest_;  // guarded by mutex_, as is all below
-  uint64_t received_ = 0;
-  uint64_t missed_ = 0;
-  std::deque<FeedSecond> seconds_;
-  bool stopped_ = false;
+  std::shared_ptr<const ViewFrame> latest_ GUARDED_BY(mutex_);
+  uint64_t received_ GUARDED_BY(mutex_) = 0;
+  uint64_t missed_ GUARDED_BY(mutex_) = 0;
+  std::deque<FeedSecond> seconds_ GUARDED_BY(mutex_);
+  bool stopped_ GUARDED_BY(mutex_) = false;
 };

@@ -40,7 +40,7 @@ void ServerStatusPoller::Start() { thread_ = std::thread([this] { Run(); }); }
 
 void ServerStatusPoller::Stop() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     stopped_ = true;
     wake_.notify_all();
   }
@@ -48,7 +48,7 @@ void ServerStatusPoller::Stop() {
 }
 
 ServerStatusSnapshot ServerStatusPoller::Snapshot() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return snapshot_;
 }
 
@@ -76,10 +76,11 @@ ServerStatusSnapshot ServerStatusPoller::ReadOnce() const {
 void ServerStatusPoller::Run() {
   for (;;) {
     ServerStatusSnapshot fresh = ReadOnce();
-    std::unique_lock<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     fresh.rounds = snapshot_.rounds + 1;
     snapshot_ = fresh;
-    if (wake_.wait_for(lock, std::chrono::milliseconds(kPollPeriodMs), [&] { return stopped_; }))
+    if (lock.WaitFor(wake_, std::chrono::milliseconds(kPollPeriodMs),
+                     [&]() REQUIRES(mutex_) { return stopped_; }))
       return;
   }
 }

@@ -9,9 +9,10 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
+
+#include "platform/annotated_mutex.h"
 
 struct ServerStatusSnapshot {
   bool reachable = false;     // the last round of reads got an answer
@@ -32,21 +33,22 @@ class ServerStatusPoller final {
   ServerStatusPoller& operator=(const ServerStatusPoller&) = delete;
 
   void Start();
-  void Stop();
-  ServerStatusSnapshot Snapshot() const;
+  void Stop() EXCLUDES(mutex_);
+  ServerStatusSnapshot Snapshot() const EXCLUDES(mutex_);
 
   // Writes 1 to Server/DoRestart. The server's answer code in the return, its text in
   // *text ("Server restarting." comes with a completion code above 512).
   int RequestRestart(std::string* text);
 
  private:
-  void Run();
-  ServerStatusSnapshot ReadOnce() const;
+  void Run() EXCLUDES(mutex_);
+  // Blocking reads of the server, never under the lock.
+  ServerStatusSnapshot ReadOnce() const EXCLUDES(mutex_);
 
   const std::string server_;
   std::thread thread_;
-  mutable std::mutex mutex_;
+  mutable Mutex mutex_;
   std::condition_variable wake_;
-  ServerStatusSnapshot snapshot_;  // guarded by mutex_
-  bool stopped_ = false;           // guarded by mutex_
+  ServerStatusSnapshot snapshot_ GUARDED_BY(mutex_);
+  bool stopped_ GUARDED_BY(mutex_) = false;
 };

@@ -17,7 +17,7 @@ void StreamHub::Start() { encoder_ = std::thread([this] { Encode(); }); }
 
 void StreamHub::Stop() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     stopped_ = true;
     changed_.notify_all();
   }
@@ -25,7 +25,7 @@ void StreamHub::Stop() {
 }
 
 int StreamHub::AddReader() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   const int id = nextReaderId_++;
   readers_[id].id = id;
   changed_.notify_all();
@@ -33,14 +33,14 @@ int StreamHub::AddReader() {
 }
 
 void StreamHub::RemoveReader(int id) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   readers_.erase(id);
 }
 
 std::shared_ptr<const StreamPicture> StreamHub::NextPicture(int reader, uint64_t after,
                                                             int timeoutMs) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+  MutexLock lock(mutex_);
+  lock.WaitFor(changed_, std::chrono::milliseconds(timeoutMs), [&]() REQUIRES(mutex_) {
     return stopped_ || (latest_ != nullptr && latest_->frameSequence > after);
   });
   if (stopped_ || latest_ == nullptr || latest_->frameSequence <= after) return nullptr;
@@ -54,14 +54,14 @@ std::shared_ptr<const StreamPicture> StreamHub::NextPicture(int reader, uint64_t
 }
 
 std::vector<StreamReaderStats> StreamHub::Readers() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   std::vector<StreamReaderStats> readers;
   for (const auto& [id, stats] : readers_) readers.push_back(stats);
   return readers;
 }
 
 uint64_t StreamHub::encodeFailures() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return encodeFailures_;
 }
 
@@ -69,9 +69,9 @@ void StreamHub::Encode() {
   uint64_t encoded = 0;
   for (;;) {
     {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait_for(lock, std::chrono::milliseconds(kEncoderWaitMs),
-                        [&] { return stopped_ || !readers_.empty(); });
+      MutexLock lock(mutex_);
+      lock.WaitFor(changed_, std::chrono::milliseconds(kEncoderWaitMs),
+                   [&]() REQUIRES(mutex_) { return stopped_ || !readers_.empty(); });
       if (stopped_) return;
       if (readers_.empty()) continue;
     }
@@ -83,7 +83,7 @@ void StreamHub::Encode() {
     picture->frameNumber = frame->header.frameNumber;
     std::string error;
     const bool ok = EncodeGreyJpeg(*frame, quality_, &picture->jpeg, &error);
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     if (!ok) {
       ++encodeFailures_;
       continue;

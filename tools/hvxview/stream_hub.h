@@ -13,11 +13,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/annotated_mutex.h"
 #include "tools/hvxview/frame_feed.h"
 
 struct StreamPicture {
@@ -41,29 +41,29 @@ class StreamHub final {
 
   void Start();
   // Wakes every reader (their NextPicture answers null from now on) and joins the encoder.
-  void Stop();
+  void Stop() EXCLUDES(mutex_);
 
   // A new reader's id; the encoder runs while there is at least one.
-  int AddReader();
-  void RemoveReader(int id);
+  int AddReader() EXCLUDES(mutex_);
+  void RemoveReader(int id) EXCLUDES(mutex_);
   // The newest picture once it shows a frame after the one AFTER (a frame sequence)
   // and counts it as sent to READER; null after timeoutMs or once stopped.
-  std::shared_ptr<const StreamPicture> NextPicture(int reader, uint64_t after, int timeoutMs);
-  std::vector<StreamReaderStats> Readers() const;
-  uint64_t encodeFailures() const;
+  std::shared_ptr<const StreamPicture> NextPicture(int reader, uint64_t after, int timeoutMs)
+      EXCLUDES(mutex_);
+  std::vector<StreamReaderStats> Readers() const EXCLUDES(mutex_);
+  uint64_t encodeFailures() const EXCLUDES(mutex_);
 
  private:
-  void Encode();
+  void Encode() EXCLUDES(mutex_);
 
   FrameFeed* const feed_;
   const int quality_;
   std::thread encoder_;
-  mutable std::mutex mutex_;
+  mutable Mutex mutex_;
   std::condition_variable changed_;  // a new picture, a reader came, or Stop
-  // Guarded by mutex_:
-  std::shared_ptr<const StreamPicture> latest_;
-  std::map<int, StreamReaderStats> readers_;
-  int nextReaderId_ = 1;
-  uint64_t encodeFailures_ = 0;
-  bool stopped_ = false;
+  std::shared_ptr<const StreamPicture> latest_ GUARDED_BY(mutex_);
+  std::map<int, StreamReaderStats> readers_ GUARDED_BY(mutex_);
+  int nextReaderId_ GUARDED_BY(mutex_) = 1;
+  uint64_t encodeFailures_ GUARDED_BY(mutex_) = 0;
+  bool stopped_ GUARDED_BY(mutex_) = false;
 };
