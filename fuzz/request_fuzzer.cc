@@ -35,6 +35,7 @@
 #include "server/equipment_module.h"
 #include "server/library_tuning.h"
 #include "source/animation_file.h"
+#include "source/frame_slot.h"
 #include "source/hardware_control.h"
 #include "source/globals.h"
 
