@@ -36,8 +36,8 @@
 #include "server/library_tuning.h"
 #include "source/animation_file.h"
 #include "source/frame_slot.h"
-#include "source/hardware_control.h"
 #include "source/globals.h"
+#include "source/hardware_control.h"
 
 namespace {
 
