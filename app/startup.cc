@@ -17,6 +17,7 @@
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
 #include "orna/orna_api.h"
+#include "source/fault_plan.h"
 #include "source/frame_slot.h"
 #include "platform/broken_pipe.h"
 #include "platform/console_handler.h"
@@ -54,6 +55,7 @@ const char* InitErrorText(int code) {
 void InitializeApplication(int argc, char** argv) {
   TuneLibrary();
   SetSourceSettingsCheck(FrameSourceAccepts);
+  SetFaultPlanCheck(CheckFaultPlanFile);
 
   SetLogSinks(false, true, true, true);
   // A console event may already be logging on its own thread, which reads it.

@@ -18,6 +18,11 @@ inline constexpr char kKeyType[] = "Type";                                    //
 inline constexpr char kKeyEffectiveBitsPerPixel[] = "EffectiveBitsPerPixel";  // integer
 inline constexpr char kKeyAnimationFile[] = "AnimationFile";                  // text
 inline constexpr char kKeyLimitFramerate[] = "LimitFramerate";                // real, optional
+// Faults on command for testing clients: FaultControl 1 gives the source its own
+// device with the fault properties; FaultPlan names a plan file beside the executable
+// (source/fault_plan.h) and needs FaultControl 1.
+inline constexpr char kKeyFaultControl[] = "FaultControl";                    // 0 or 1, optional
+inline constexpr char kKeyFaultPlan[] = "FaultPlan";                          // text, optional
 
 // ImageSource: Name (text) and ID (integer).
 // OrnaServerSettings: Context, ServerName, ID and Name (text; ID is read as an integer
@@ -46,3 +51,4 @@ inline constexpr int kFecNameLimit = 16;              // validated; readers keep
 inline constexpr int kEquipmentModuleNameLimit = 6;
 inline constexpr int kImageSourceNameLimit = 24;      // validated; readers keep 64
 inline constexpr int kDeadManCircuitNameLimit = 49;
+inline constexpr int kFaultPlanNameLimit = 64;

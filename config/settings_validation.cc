@@ -10,11 +10,15 @@
 namespace {
 
 SourceSettingsCheck gSourceCheck = nullptr;  // main thread only
+FaultPlanCheck gFaultPlanCheck = nullptr;    // main thread only
 
 enum class Rule {
   kTextLength,   // text of minimum to maximum bytes; missing reads as empty
   kTextPresent,  // any text that isn't empty
   kNotNegative,  // integer of at least 0; missing reads as -1, a word as 0
+  kOptionalFlag, // missing, or exactly 0 or 1
+  kFaultPlan,    // missing, or a file name of up to maximum bytes with FaultControl 1
+                 // whose file passes the handed-down plan check
 };
 
 struct Check {
@@ -26,6 +30,8 @@ struct Check {
 
 // The checks after the frame source's own, in the order they run.
 constexpr Check kChecks[] = {
+    {kSectionHardware, kKeyFaultControl, Rule::kOptionalFlag, 0},
+    {kSectionHardware, kKeyFaultPlan, Rule::kFaultPlan, kFaultPlanNameLimit},
     {kSectionOrnaVideoService, kKeyContext, Rule::kTextLength, kContextLimit},
     {kSectionOrnaVideoService, kKeyServerName, Rule::kTextLength, kServerNameLimit},
     {kSectionOrnaServerSettings, kKeyContext, Rule::kTextLength, kContextLimit},
@@ -45,7 +51,36 @@ constexpr Check kChecks[] = {
     {kSectionImageSource, kKeyID, Rule::kNotNegative, 0},
 };
 
-bool Passes(const CIniExWrap& settings, const Check& check) {
+// Values shown in a problem are cut to this many bytes.
+constexpr int kShownValue = 40;
+constexpr char kFlagOn[] = "1";
+constexpr char kFlagOff[] = "0";
+
+// The fault plan's checks, each describing its own failure: the file's problem is
+// known only to the plan check.
+bool FaultPlanPasses(const CIniExWrap& settings, const Check& check, SettingsProblem* problem) {
+  const char* name = settings.GetString(check.section, check.key, "");
+  if (name[0] == '\0') return true;
+  if (strlen(name) > check.maximum) {
+    snprintf(problem->text, sizeof problem->text,
+             "%s/%s \"%.*s\" must have 1 to %zu characters.", check.section, check.key,
+             kShownValue, name, check.maximum);
+    return false;
+  }
+  if (strcmp(settings.GetString(kSectionHardware, kKeyFaultControl, kFlagOff), kFlagOn) != 0) {
+    snprintf(problem->text, sizeof problem->text, "%s/%s \"%.*s\" needs %s/%s 1.",
+             check.section, check.key, kShownValue, name, kSectionHardware, kKeyFaultControl);
+    return false;
+  }
+  if (gFaultPlanCheck == nullptr) {
+    snprintf(problem->text, sizeof problem->text, "%s/%s \"%.*s\": no plan check.",
+             check.section, check.key, kShownValue, name);
+    return false;
+  }
+  return gFaultPlanCheck(name, problem);
+}
+
+bool Passes(const CIniExWrap& settings, const Check& check, SettingsProblem* problem) {
   switch (check.rule) {
     case Rule::kTextLength: {
       size_t length = strlen(settings.GetString(check.section, check.key, ""));
@@ -55,12 +90,15 @@ bool Passes(const CIniExWrap& settings, const Check& check) {
       return settings.GetString(check.section, check.key, "")[0] != '\0';
     case Rule::kNotNegative:
       return settings.GetInt(check.section, check.key, -1) >= 0;
+    case Rule::kOptionalFlag: {
+      const char* value = settings.GetString(check.section, check.key, kFlagOff);
+      return strcmp(value, kFlagOff) == 0 || strcmp(value, kFlagOn) == 0;
+    }
+    case Rule::kFaultPlan:
+      return FaultPlanPasses(settings, check, problem);
   }
   return false;
 }
-
-// Values shown in a problem are cut to this many bytes.
-constexpr int kShownValue = 40;
 
 void Describe(const CIniExWrap& settings, const Check& check, SettingsProblem* problem) {
   const char* value = settings.GetString(check.section, check.key, "");
@@ -78,6 +116,12 @@ void Describe(const CIniExWrap& settings, const Check& check, SettingsProblem* p
                "%s/%s \"%.*s\" must be a whole number of at least 0.", check.section, check.key,
                kShownValue, value);
       return;
+    case Rule::kOptionalFlag:
+      snprintf(problem->text, sizeof problem->text, "%s/%s \"%.*s\" must be 0 or 1.",
+               check.section, check.key, kShownValue, value);
+      return;
+    case Rule::kFaultPlan:  // described by FaultPlanPasses
+      return;
   }
 }
 
@@ -94,6 +138,8 @@ void DescribeSource(const CIniExWrap& settings, SettingsProblem* problem) {
 
 void SetSourceSettingsCheck(SourceSettingsCheck check) { gSourceCheck = check; }
 
+void SetFaultPlanCheck(FaultPlanCheck check) { gFaultPlanCheck = check; }
+
 bool ValidateSettingsFile(SettingsProblem* problem) {
   SettingsProblem ignored;
   if (problem == nullptr) problem = &ignored;
@@ -108,7 +154,7 @@ bool ValidateSettingsFile(SettingsProblem* problem) {
     return false;
   }
   for (const Check& check : kChecks) {
-    if (!Passes(settings, check)) {
+    if (!Passes(settings, check, problem)) {
       Describe(settings, check, problem);
       return false;
     }

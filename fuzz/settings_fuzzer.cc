@@ -14,6 +14,7 @@
 #include "config/settings_validation.h"
 #include "fuzz/scratch_dir.h"
 #include "platform/sys_testing.h"
+#include "source/fault_plan.h"
 #include "source/globals.h"
 
 namespace {
@@ -28,6 +29,8 @@ constexpr Key kKeys[] = {
     {kSectionHardware, kKeyEffectiveBitsPerPixel},
     {kSectionHardware, kKeyAnimationFile},
     {kSectionHardware, kKeyLimitFramerate},
+    {kSectionHardware, kKeyFaultControl},
+    {kSectionHardware, kKeyFaultPlan},
     {kSectionImageSource, kKeyName},
     {kSectionImageSource, kKeyID},
     {kSectionOrnaServerSettings, kKeyContext},
@@ -58,6 +61,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string executable = ScratchDir() + "/hvxserver";
   SysSetModuleFileNameForTesting(executable.c_str());
   SetSourceSettingsCheck(FrameSourceAccepts);
+  SetFaultPlanCheck(CheckFaultPlanFile);
   return 0;
 }
 

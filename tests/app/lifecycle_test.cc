@@ -145,6 +145,24 @@ TEST_F(LifecycleTest, InvalidSettingsEndWithOneBeforeTheLibraryIsRegistered) {
   EXPECT_NE(Log().find("--- Error: Validating config file on startup failed."), std::string::npos);
 }
 
+// Start-up hands the fault plan's check to the validation: a good plan passes it, a
+// bad one ends the start with the file, line and reason in the log.
+TEST_F(LifecycleTest, FaultPlanIsCheckedAtStartup) {
+  auto entries = WithValue(ValidSettings(), "Hardware", "FaultControl", "1");
+  entries = WithValue(entries, "Hardware", "FaultPlan", "plan.txt");
+  ASSERT_TRUE(gDir->Write("settings.xml", SettingsXml(entries)));
+  ASSERT_TRUE(gDir->Write("plan.txt", "0.5 Disconnect 300\n1 Reset 1\nrepeat\n"));
+  OrnaFakeOnCall("RegisterFecInformation", [] { _exit(0); });
+  EXPECT_EXIT(ServerMain(1, gArgv), ::testing::ExitedWithCode(0), "");
+
+  ASSERT_TRUE(gDir->Write("plan.txt", "0.5 Disconnect soon\n"));
+  EXPECT_EXIT(ServerMain(1, gArgv), ::testing::ExitedWithCode(1), "");
+  EXPECT_NE(Log().find("--- Error: Hardware/FaultPlan \"plan.txt\" line 1: Disconnect must be a "
+                       "whole number."),
+            std::string::npos)
+      << Log();
+}
+
 TEST_F(LifecycleTest, MissingSettingsFileEndsWithOne) {
   ASSERT_EQ(remove(gDir->File("settings.xml").c_str()), 0);
   EXPECT_EXIT(ServerMain(1, gArgv), ::testing::ExitedWithCode(1), "");

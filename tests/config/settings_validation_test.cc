@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "source/fault_plan.h"
 #include "source/globals.h"
 #include "tests/fakes/fake_executable_dir.h"
 #include "tests/fakes/settings_writer.h"
@@ -16,7 +17,10 @@ namespace {
 
 class SettingsValidationTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetSourceSettingsCheck(FrameSourceAccepts); }
+  void SetUp() override {
+    SetSourceSettingsCheck(FrameSourceAccepts);
+    SetFaultPlanCheck(CheckFaultPlanFile);
+  }
   bool Validate(const std::vector<SettingsEntry>& entries) {
     return dir_.Write("settings.xml", SettingsXml(entries)) && ValidateSettingsFile();
   }
@@ -218,8 +222,67 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"AnimationFileNeedNotExist", "Hardware", "AnimationFile", "nowhere.imm",
                   true},
         ValueCase{"LimitFramerateWord", "Hardware", "LimitFramerate", "fast", true},
-        ValueCase{"DeadManCircuitNameEmpty", kServer, "DeadManCircuitName", "", true}),
+        ValueCase{"DeadManCircuitNameEmpty", kServer, "DeadManCircuitName", "", true},
+        // FaultControl: absent (0), 0 or 1 and nothing else.
+        ValueCase{"FaultControlAbsent", "Hardware", "FaultControl", nullptr, true},
+        ValueCase{"FaultControlBlank", "Hardware", "FaultControl", " ", true},
+        ValueCase{"FaultControlZero", "Hardware", "FaultControl", "0", true},
+        ValueCase{"FaultControlOne", "Hardware", "FaultControl", "1", true},
+        ValueCase{"FaultControlTwo", "Hardware", "FaultControl", "2", false},
+        ValueCase{"FaultControlMinusOne", "Hardware", "FaultControl", "-1", false},
+        ValueCase{"FaultControlLeadingZero", "Hardware", "FaultControl", "01", false},
+        ValueCase{"FaultControlWord", "Hardware", "FaultControl", "yes", false},
+        // FaultPlan: empty is no plan; a name needs FaultControl 1 (left out here).
+        ValueCase{"FaultPlanEmpty", "Hardware", "FaultPlan", "", true},
+        ValueCase{"FaultPlanWithoutFaultControl", "Hardware", "FaultPlan", "plan.txt", false}),
     [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
+
+// ---- The fault keys ------------------------------------------------------------------
+
+class FaultSettingsTest : public SettingsValidationTest {
+ protected:
+  // Validates the valid settings with FaultControl and FaultPlan set; *problem says why.
+  bool ValidateFaults(const char* control, const std::string& plan) {
+    auto entries = WithValue(ValidSettings(), "Hardware", "FaultControl", control);
+    entries = WithValue(entries, "Hardware", "FaultPlan", plan);
+    problem_ = SettingsProblem{};
+    return dir_.Write("settings.xml", SettingsXml(entries)) && ValidateSettingsFile(&problem_);
+  }
+
+  SettingsProblem problem_;
+};
+
+TEST_F(FaultSettingsTest, PlanIsReadAndCheckedWithFaultControlOne) {
+  ASSERT_TRUE(dir_.Write("plan.txt", "# demo\n0.5 Disconnect 300\n2 Reset 1\nrepeat\n"));
+  EXPECT_TRUE(ValidateFaults("1", "plan.txt")) << problem_.text;
+  EXPECT_FALSE(ValidateFaults("0", "plan.txt"));
+  EXPECT_STREQ("Hardware/FaultPlan \"plan.txt\" needs Hardware/FaultControl 1.", problem_.text);
+}
+
+TEST_F(FaultSettingsTest, BadPlanFailsNamingTheFileTheLineAndWhy) {
+  ASSERT_TRUE(dir_.Write("plan.txt", "0.5 Disconnect 300\n\n2 Stall soon\n"));
+  EXPECT_FALSE(ValidateFaults("1", "plan.txt"));
+  EXPECT_STREQ("Hardware/FaultPlan \"plan.txt\" line 3: Stall must be a whole number.",
+               problem_.text);
+  EXPECT_FALSE(ValidateFaults("1", "absent.txt"));
+  EXPECT_STREQ("Hardware/FaultPlan \"absent.txt\": not a file that can be read.", problem_.text);
+  EXPECT_FALSE(ValidateFaults("1", std::string(65, 'p')));
+  EXPECT_NE(std::string(problem_.text).find("must have 1 to 64 characters"), std::string::npos)
+      << problem_.text;
+}
+
+TEST_F(FaultSettingsTest, BadFaultControlNamesTheKey) {
+  EXPECT_FALSE(ValidateFaults("2", ""));
+  EXPECT_STREQ("Hardware/FaultControl \"2\" must be 0 or 1.", problem_.text);
+}
+
+// Start-up hands the plan check down; a plan named without it can't pass.
+TEST_F(FaultSettingsTest, PlanFailsWithoutThePlanCheck) {
+  SetFaultPlanCheck(nullptr);
+  ASSERT_TRUE(dir_.Write("plan.txt", "0 Stall 1\n"));
+  EXPECT_FALSE(ValidateFaults("1", "plan.txt"));
+  EXPECT_TRUE(ValidateFaults("1", ""));
+}
 
 TEST_F(SettingsValidationTest, KeyInAnotherSectionDoesNotCount) {
   // Context, ServerName and ID exist in two sections each and are separate values.
