@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/lifecycle.h"
+#include "app/exit_testing.h"
 #include "app/main_thread.h"
 #include "base/log.h"
 #include "base/process_state.h"
@@ -87,6 +88,11 @@ void EndApplication(int32_t code) {
 void InstallExitPath() { SetExitPath(EndApplication); }
 
 bool ExitBegun() { return gExitBegun.load(); }
+
+void ForgetExitForTesting() {
+  gExitBegun.store(false);
+  gConsoleEnding.store(false);
+}
 
 bool ConsoleEvent(uint32_t eventType) {
   const char* message = nullptr;

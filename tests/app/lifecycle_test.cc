@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/exit_testing.h"
 #include "app/lifecycle.h"
 #include "app/main_thread.h"
 #include "base/process_state.h"
@@ -78,6 +79,8 @@ class LifecycleTest : public ::testing::Test {
       return ORNA_OK;
     });
     RememberMainThread();
+    // The last case's clean-up below began an exit in this process.
+    ForgetExitForTesting();
     ASSERT_TRUE(gDir->Write("settings.xml", SettingsXml(ValidSettings())));
   }
   void TearDown() override { ExitApplication(0); }
