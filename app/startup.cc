@@ -17,12 +17,12 @@
 #include "config/settings_validation.h"
 #include "config/video_service_fetch.h"
 #include "orna/orna_api.h"
-#include "source/fault_plan.h"
-#include "source/frame_slot.h"
 #include "platform/broken_pipe.h"
 #include "platform/console_handler.h"
 #include "server/equipment_module.h"
 #include "server/library_tuning.h"
+#include "source/fault_plan.h"
+#include "source/frame_slot.h"
 #include "source/globals.h"
 #include "source/hardware_control.h"
 
@@ -78,6 +78,9 @@ void InitializeApplication(int argc, char** argv) {
 
   StayQuiet = FetchVideoServiceConfigInto(AppSettings);
   if (StayQuiet) DoLog("--- Info: ORNA Video Service responded \"Stay Quiet\".");
+  // Whether the source brings its own device is fixed before the devices are
+  // registered, from the settings of the first start.
+  DecideFrameSourceDevice(AppSettings);
 
   SysSemaphore* semaphore = SysCreateSemaphore(1, 1);
   if (semaphore == nullptr) {

@@ -1,24 +1,15 @@
 #include "server/device_selection.h"
 
-#include <strings.h>
-
 #include <cstring>
 
-namespace {
-
-// True when name begins with known, letters compared without regard to case.
-bool BeginsWith(const char* name, const char* known) {
-  return strncasecmp(name, known, strlen(known)) == 0;
-}
-
-}  // namespace
+#include "base/device_name_rule.h"
 
 DeviceNumber SelectDevice(const char* device) {
   DeviceNumber selected = kDeviceServer;
   if (device == nullptr) return selected;
-  if (BeginsWith(device, kDeviceNames[kDeviceSource])) selected = kDeviceSource;
-  if (BeginsWith(device, kDeviceNames[kDeviceOutput])) selected = kDeviceOutput;
-  if (BeginsWith(device, kDeviceNames[kDeviceHardwareControl])) selected = kDeviceHardwareControl;
+  if (DeviceNameSelects(device, kDeviceNames[kDeviceSource])) selected = kDeviceSource;
+  if (DeviceNameSelects(device, kDeviceNames[kDeviceOutput])) selected = kDeviceOutput;
+  if (DeviceNameSelects(device, kDeviceNames[kDeviceHardwareControl])) selected = kDeviceHardwareControl;
   return selected;
 }
 

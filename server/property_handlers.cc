@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/output_values.h"
 #include "base/process_state.h"
 #include "config/ini_ex_wrap.h"
 #include "config/settings_keys.h"
 #include "platform/sys.h"
 #include "server/device_selection.h"
 #include "server/module_context.h"
-#include "server/output_values.h"
 #include "server/property_table.h"
 #include "server/status_codes.h"
 #include "source/globals.h"
@@ -70,7 +70,8 @@ int HandleDoRestart(DataObject* dout, DataObject* din, short access) {
 int HandleProperty(const char* device, const char* property, DataObject* dout,
                    DataObject* din, short access) {
   uint16_t id = LookupPropertyId(device, property);
-  if (id == kPropertyNone || id == kPropertyDummy) return ORNA_ILLEGAL_PROPERTY;
+  // The source's own rows are answered by the source or not at all.
+  if (id == kPropertyNone || id >= kFirstSourcePropertyId) return ORNA_ILLEGAL_PROPERTY;
   if (id == kPropertyDoRestart) return HandleDoRestart(dout, din, access);
   if (!ReadOnlyAccessAllowed(access)) return ORNA_ILLEGAL_READ_WRITE;
 

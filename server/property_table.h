@@ -38,8 +38,20 @@ enum PropertyId : uint16_t {
   kPropertyFrameSched = 12,
   kPropertyHeader = 13,
   kPropertyHeaderSched = 14,
+  // The HardwareControl device's rows (100 and up) are the frame source's own: the
+  // source answers them (HardwareControl::HandleHardwareProperty), never the module.
   kPropertyDummy = 100,
+  kPropertyFaultDisconnect = 101,
+  kPropertyFaultStall = 102,
+  kPropertyFaultDropEvery = 103,
+  kPropertyFaultJitter = 104,
+  kPropertyFaultCorruptEvery = 105,
+  kPropertyFaultFrameRate = 106,
+  kPropertyFaultSeed = 107,
+  kPropertyFaults = 108,
+  kPropertyFaultReset = 109,
 };
+constexpr uint16_t kFirstSourcePropertyId = kPropertyDummy;
 
 // The devices of the module, with the numbers they are registered under.
 enum DeviceNumber : int32_t {
@@ -54,7 +66,9 @@ constexpr int32_t kDeviceCount = 4;
 extern const char* const kDeviceNames[kDeviceCount];
 
 // Rows of the table; the devices' runs follow one another in device order.
-constexpr size_t kPropertyTableRows = 15;
+constexpr size_t kPropertyTableRows = 24;
+// The rows of the longest device run (HardwareControl's).
+constexpr size_t kLongestDeviceRun = 10;
 extern const PropertyDefinition PropertyTable[kPropertyTableRows];
 
 // A device's part of the table: rows first .. first + count - 1.

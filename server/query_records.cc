@@ -11,7 +11,10 @@ namespace {
 PropertyQueryRecord gServerRecords[6];
 PropertyQueryRecord gSourceRecords[4];
 PropertyQueryRecord gOutputRecords[4];
-PropertyQueryRecord gHardwareRecords[1];
+PropertyQueryRecord gHardwareRecords[kLongestDeviceRun];
+// HardwareControl's answer: its whole run when the source brings the device, else the
+// one zero record of the dummy row.
+size_t gHardwareRecordCount = 1;
 
 PropertyQueryRecord* RecordsOf(DeviceNumber device) {
   switch (device) {
@@ -54,11 +57,14 @@ void FillAllQueryRecords(bool withHardwareDevice) {
   FillDevice(kDeviceServer);
   FillDevice(kDeviceSource);
   FillDevice(kDeviceOutput);
+  memset(gHardwareRecords, 0, sizeof gHardwareRecords);
   if (withHardwareDevice) FillDevice(kDeviceHardwareControl);
+  gHardwareRecordCount = withHardwareDevice ? RunOfDevice(kDeviceHardwareControl).count : 1;
 }
 
 int QueryDeviceProperties(const char* device, PropertyQueryRecord** records) {
   DeviceNumber selected = SelectDevice(device);
   if (records != nullptr) *records = RecordsOf(selected);
+  if (selected == kDeviceHardwareControl) return static_cast<int>(gHardwareRecordCount);
   return static_cast<int>(RunOfDevice(selected).count);
 }

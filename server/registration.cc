@@ -10,8 +10,17 @@
 namespace {
 
 // The largest property-record count the library reads from one answer of the query
-// function: the longest device run.
-constexpr int kMaxQueryRecords = 6;
+// function: the longest run of the devices registered.
+int MaxQueryRecords(bool withHardware) {
+  size_t longest = 0;
+  for (int number = 0; number < kDeviceCount; ++number) {
+    const auto device = static_cast<DeviceNumber>(number);
+    if (device == kDeviceHardwareControl && !withHardware) continue;
+    const size_t count = RunOfDevice(device).count;
+    if (count > longest) longest = count;
+  }
+  return static_cast<int>(longest);
+}
 
 }  // namespace
 
@@ -52,7 +61,8 @@ void EquipmentModuleInit() {
   bool withHardware = ModuleFrameSource().HasHardwareDevice();
   FillAllQueryRecords(withHardware);
 
-  if (RegisterXPropertyQueryFunction(ModuleName(), QueryDeviceProperties, kMaxQueryRecords) != 0) {
+  if (RegisterXPropertyQueryFunction(ModuleName(), QueryDeviceProperties,
+                                     MaxQueryRecords(withHardware)) != 0) {
     ExitApplication(kExitQueryRegistration);
     return;
   }

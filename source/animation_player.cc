@@ -1,6 +1,7 @@
 #include "source/animation_player.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "base/log.h"
 #include "config/ini_ex_wrap.h"
@@ -73,6 +74,7 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   }
   frameRateLimit_ =
       FrameRateLimitFromSetting(settings.GetReal(kSectionHardware, kKeyLimitFramerate, 0.0));
+  DecideFaultControl(settings);
 
   // The file is loaded without the lock, so that a stop asked for meanwhile (the exit
   // path, on another thread) never waits for a long load; it cancels the start instead.
@@ -80,12 +82,12 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   startCancelled_ = false;
   lock.Unlock();
   LoadedAnimation loaded;
-  const bool ok = LoadAnimation(&loaded);
+  std::unique_ptr<FaultPlan> plan;
+  const bool ok = LoadAnimation(&loaded) && LoadFaultPlan(settings, &plan);
   if (gLoadedHook != nullptr) gLoadedHook(gLoadedHookContext);
   lock.Lock();
   starting_ = false;
-  if (!ok) return false;
-  if (startCancelled_) {
+  if (!ok || startCancelled_) {
     FreeAnimation(&loaded);
     return false;
   }
@@ -94,6 +96,7 @@ bool AnimationPlayer::Initialize(const CIniExWrap& settings, NewFrameCallback ca
   PrepareHeaderTemplate(settings);
   callback_ = callback;
   ResetFrameTimeHistory(&frameTimeHistory_);
+  StartFaultRun(std::move(plan));
 
   initialized_ = true;
   stopRequested_.store(false);
@@ -144,6 +147,8 @@ bool AnimationPlayer::Deinitialize() {
   SysCloseHandle(grabThread_);
   grabThread_ = nullptr;
   FreeAnimation(&animation_);
+  // A stopped source has no faults: a disconnection ends with it.
+  StartFaultRun(nullptr);
   initialized_ = false;
   return true;
 }
@@ -159,16 +164,3 @@ bool AnimationPlayer::CheckConfiguration(const CIniExWrap& settings) const {
 }
 
 float AnimationPlayer::GetFrameRate() const { return measuredFrameRate_.load(); }
-
-bool AnimationPlayer::HasHardwareDevice() const { return false; }
-
-int32_t AnimationPlayer::HandleHardwareProperty(const char* /*device*/,
-                                                const char* /*property*/,
-                                                DataObject* /*dout*/, DataObject* /*din*/,
-                                                short /*access*/) {
-  return ORNA_ILLEGAL_PROPERTY;
-}
-
-bool AnimationPlayer::IsTemporarilyDisconnected() const { return false; }
-
-void AnimationPlayer::OnBackgroundCycle() {}

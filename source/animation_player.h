@@ -11,6 +11,12 @@
 // Deinitialize stops the thread and frees the frames. The pass and frame counters run
 // on over every restart.
 //
+// Fault control (Hardware/FaultControl 1, animation_player_faults.cc): the player then
+// brings the device HardwareControl with the fault properties (fault_properties.h),
+// keeps their model (fault_state.h) and runs the plan of Hardware/FaultPlan from every
+// start; the grab thread holds frames back, drops, damages (frame_damage.h) and delays
+// them as the model decides. Whether it is on is decided once per process.
+//
 // Ownership: the frame memory is lent by the caller for as long as the player runs;
 // the loaded animation belongs to the player from Initialize to Deinitialize.
 //
@@ -18,14 +24,18 @@
 // the exit path may also call on another thread at any moment: starting and stopping
 // are serialised by a lock, and a stop that comes while Initialize loads the file
 // cancels that start. The grab thread runs the callback. GetFrameRate reads an atomic
-// the grab thread writes.
+// the grab thread writes. The fault model has a lock of its own, shared by the grab
+// thread and the property calls, never held while sleeping or announcing a frame.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "platform/annotated_mutex.h"
 #include "source/animation_loader.h"
+#include "source/fault_plan.h"
+#include "source/fault_state.h"
 #include "source/frame_header.h"
 #include "source/frame_rate_limit.h"
 #include "source/frame_rate_meter.h"
@@ -64,12 +74,20 @@ class AnimationPlayer final : public HardwareControl {
   // Frames delivered per second over the last five seconds; keeps its value while no
   // frames come, also when stopped.
   float GetFrameRate() const override;
-  // The player brings no device, no properties, no disconnection and no periodic work.
+  // Decides once per process whether fault control is on, from Hardware/FaultControl
+  // of settings: the server calls it before it registers its devices, as
+  // HasHardwareDevice must answer from then on. Later calls, and every Initialize,
+  // keep the first answer (a different setting is logged as a remark). Without a call
+  // the first Initialize decides.
+  void DecideFaultControl(const CIniExWrap& settings);
+  // With fault control on: true; the fault properties' calls are answered here.
+  // Otherwise false, and the player brings no device and no disconnection.
   bool HasHardwareDevice() const override;
   int32_t HandleHardwareProperty(const char* device, const char* property,
                                  DataObject* dout, DataObject* din,
-                                 short access) override;
-  bool IsTemporarilyDisconnected() const override;
+                                 short access) override EXCLUDES(faultMutex_);
+  bool IsTemporarilyDisconnected() const override EXCLUDES(faultMutex_);
+  // No periodic work: the grab thread keeps the faults' times on its own clock.
   void OnBackgroundCycle() override;
 
  private:
@@ -78,6 +96,8 @@ class AnimationPlayer final : public HardwareControl {
     PlaybackPosition playback;
     FrameRateLimiter limiter;
     uint32_t slot = 0;  // the slot in turn: 0 after every Initialize
+    bool disconnected = false;  // by a fault at the last look, for logging its end
+    bool stalled = false;
   };
 
   static void GrabThreadMain(void* player);
@@ -87,6 +107,24 @@ class AnimationPlayer final : public HardwareControl {
   // Never under the lock, so that a stop never waits for a load.
   bool LoadAnimation(LoadedAnimation* animation) EXCLUDES(lifecycleMutex_);
   void PrepareHeaderTemplate(const CIniExWrap& settings);
+
+  // Fault control (animation_player_faults.cc).
+  // The clock of the fault model: steady milliseconds.
+  static int64_t FaultClockMs();
+  // Reads Hardware/FaultPlan into *plan (null when none is set); false with the error
+  // code set when it names a plan that can't be read. Without the lock, like the load.
+  bool LoadFaultPlan(const CIniExWrap& settings, std::unique_ptr<FaultPlan>* plan)
+      EXCLUDES(lifecycleMutex_);
+  // Every fault off and plan (may be null) running from now: a new source.
+  void StartFaultRun(std::unique_ptr<FaultPlan> plan) EXCLUDES(faultMutex_);
+  // Grab thread, before a frame is taken: applies the plan's due steps, logs the end of
+  // a disconnection or stall, sets *limit to the rate to keep. True while frames are
+  // held back (after a short sleep): the pass takes no frame.
+  bool HoldFramesForFaults(GrabRun* run, float* limit) EXCLUDES(faultMutex_);
+  FaultFrame DecideFrameFaults() EXCLUDES(faultMutex_);
+  // Grab thread: waits delayMs in short slices; false when a stop came meanwhile.
+  bool WaitFrameDelay(int32_t delayMs);
+  void DamageSlotPixels(uint32_t slot);
 
   // Serialises starting and stopping against a Deinitialize on another thread; never
   // held while a file loads.
@@ -108,6 +146,15 @@ class AnimationPlayer final : public HardwareControl {
   NewFrameCallback callback_ = nullptr;
   LoadedAnimation animation_;
   char animationPath_[255] = {};
+
+  // Whether fault control is on, decided once (DecideFaultControl); main thread,
+  // read by the grab thread, which starts after it is decided.
+  bool faultControlDecided_ = false;
+  bool faultControl_ = false;
+  // The fault model and the plan it runs; the grab thread and the property calls.
+  mutable Mutex faultMutex_;
+  FaultState faults_ GUARDED_BY(faultMutex_);
+  std::unique_ptr<FaultPlan> faultPlan_ GUARDED_BY(faultMutex_);
 
   // Grab thread only while it runs (thread start and join order the accesses of
   // consecutive runs); never reset.

@@ -1,5 +1,7 @@
 // The grab thread of AnimationPlayer: one pass per frame position, delivering when the
-// frame-rate limit allows, until the main thread asks it to stop.
+// frame-rate limit allows, until the main thread asks it to stop. With fault control
+// on, the fault model decides first whether frames are held back, and per frame
+// whether it is dropped, damaged or delayed.
 
 #include "platform/sys.h"
 #include "source/animation_player.h"
@@ -19,6 +21,16 @@ void AnimationPlayer::RunGrabLoop() {
 }
 
 void AnimationPlayer::RunGrabPass(GrabRun* run) {
+  if (faultControl_) {
+    float limit = frameRateLimit_;
+    // A disconnected or stalled camera takes no frames: no position, pass or number.
+    if (HoldFramesForFaults(run, &limit)) return;
+    if (limit != run->limiter.limit) {
+      // A new limit counts from the next frame, not from the due time of the old one.
+      run->limiter.limit = limit;
+      run->limiter.dueSet = false;
+    }
+  }
   // The position moves on every pass, also on passes that deliver nothing.
   const uint32_t frame = TakePlaybackFrame(&run->playback, animation_.frameCount);
   // The slot this pass fills if it delivers: the next in turn unless the server still
@@ -37,6 +49,10 @@ void AnimationPlayer::RunGrabPass(GrabRun* run) {
     return;
   }
   ++frameCounter_;
+  FaultFrame fault;
+  if (faultControl_) fault = DecideFrameFaults();
+  // A dropped frame used up its number, so the headers show the gap; nothing else.
+  if (!fault.announce) return;
   measuredFrameRate_.store(RecordFrameTime(&frameTimeHistory_, static_cast<double>(nowMs)));
 
   FrameStamp stamp;
@@ -46,6 +62,9 @@ void AnimationPlayer::RunGrabPass(GrabRun* run) {
   stamp.passNumber = static_cast<uint32_t>(passCounter_);
   FillFrameSlot(FrameSlotAt(baseBuffer_, static_cast<uint32_t>(slot)), headerTemplate_, stamp,
                 animation_.frames[frame], frameLength_);
+  if (fault.damage) DamageSlotPixels(static_cast<uint32_t>(slot));
+  // A frame held back late keeps the time it was taken; a stop meanwhile drops it.
+  if (fault.delayMs > 0 && !WaitFrameDelay(fault.delayMs)) return;
   if (callback_ != nullptr) {
     callback_(slot, frameLength_ + kFramePrefixSize,
               static_cast<double>(seconds) + milliseconds * 0.001);

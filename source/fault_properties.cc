@@ -1,6 +1,7 @@
 #include "source/fault_properties.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,6 +19,21 @@ constexpr PropertyRule kProperties[] = {
 };
 
 bool ZeroOrAtLeastTwo(int32_t n) { return n == 0 || n >= 2; }
+
+// "st", "nd", "rd" or "th" after n, as in "every 3rd frame".
+const char* OrdinalSuffix(int32_t n) {
+  if (n % 100 >= 11 && n % 100 <= 13) return "th";
+  switch (n % 10) {
+    case 1:
+      return "st";
+    case 2:
+      return "nd";
+    case 3:
+      return "rd";
+    default:
+      return "th";
+  }
+}
 
 }  // namespace
 
@@ -66,4 +82,61 @@ bool FaultValueAllowed(FaultProperty property, const FaultValue& value, const ch
       return n == 1;
   }
   return false;
+}
+
+void DescribeFaultWrite(FaultProperty property, const FaultValue& value, char* text,
+                        size_t size) {
+  if (size == 0) return;
+  const int32_t n = value.integer;
+  switch (property) {
+    case FaultProperty::kDisconnect:
+      if (n == 0) {
+        snprintf(text, size, "disconnection ended");
+      } else {
+        snprintf(text, size, "disconnected for %d ms", n);
+      }
+      return;
+    case FaultProperty::kStall:
+      if (n == 0) {
+        snprintf(text, size, "stall ended");
+      } else {
+        snprintf(text, size, "stalled for %d ms", n);
+      }
+      return;
+    case FaultProperty::kDropEvery:
+      if (n == 0) {
+        snprintf(text, size, "dropping no frames");
+      } else {
+        snprintf(text, size, "dropping every %d%s frame", n, OrdinalSuffix(n));
+      }
+      return;
+    case FaultProperty::kJitter:
+      if (n == 0) {
+        snprintf(text, size, "no jitter");
+      } else {
+        snprintf(text, size, "jitter of up to %d ms", n);
+      }
+      return;
+    case FaultProperty::kCorruptEvery:
+      if (n == 0) {
+        snprintf(text, size, "damaging no frames");
+      } else {
+        snprintf(text, size, "damaging every %d%s frame", n, OrdinalSuffix(n));
+      }
+      return;
+    case FaultProperty::kFrameRate:
+      if (value.real == 0.0f) {
+        snprintf(text, size, "frame-rate limit of the settings");
+      } else {
+        snprintf(text, size, "frame-rate limit %g", static_cast<double>(value.real));
+      }
+      return;
+    case FaultProperty::kFaultSeed:
+      snprintf(text, size, "seed %d", n);
+      return;
+    case FaultProperty::kReset:
+      snprintf(text, size, "every fault off");
+      return;
+  }
+  text[0] = '\0';
 }

@@ -5,6 +5,7 @@
 // Threading: constants and pure functions; any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum class FaultProperty {
@@ -38,3 +39,12 @@ bool FaultPropertyIsReal(FaultProperty property);
 // Whether a write of value to property is accepted; on false, *why (when given) is a
 // short reason such as "must be 0 or at least 2".
 bool FaultValueAllowed(FaultProperty property, const FaultValue& value, const char** why);
+
+// Room for DescribeFaultWrite's longest text.
+constexpr size_t kFaultWriteTextCapacity = 64;
+
+// What a write of an allowed value does, for the log: "disconnected for 2000 ms",
+// "disconnection ended", "dropping every 3rd frame", "every fault off" and so on; cut
+// to size - 1 bytes.
+void DescribeFaultWrite(FaultProperty property, const FaultValue& value, char* text,
+                        size_t size);

@@ -120,14 +120,16 @@ FaultValue ReadFault(const FaultState& state, FaultProperty property, int64_t no
   return value;
 }
 
-void AdvanceFaultPlan(FaultState* state, int64_t nowMs) {
+void AdvanceFaultPlan(FaultState* state, int64_t nowMs, FaultStepApplied applied,
+                      void* context) {
   const FaultPlan* plan = state->plan;
   if (plan == nullptr) return;
   while (state->nextStep < plan->stepCount) {
     const FaultStep& step = plan->steps[state->nextStep];
     const int64_t dueMs = state->roundStartMs + step.atMs;
     if (dueMs > nowMs) return;
-    WriteFault(state, step.property, step.value, dueMs);
+    if (WriteFault(state, step.property, step.value, dueMs) && applied != nullptr)
+      applied(step, dueMs, context);
     ++state->nextStep;
     if (state->nextStep == plan->stepCount && plan->repeats) {
       // The next round starts at the last step's time; rounds wholly past are skipped,

@@ -70,10 +70,15 @@ bool WriteFault(FaultState* state, FaultProperty property, const FaultValue& val
 // others their value (Reset 0).
 FaultValue ReadFault(const FaultState& state, FaultProperty property, int64_t nowMs);
 
+// Told of each plan step AdvanceFaultPlan applies (for the log), with the time it was
+// due; runs inside AdvanceFaultPlan, under its caller's lock.
+typedef void (*FaultStepApplied)(const FaultStep& step, int64_t dueMs, void* context);
+
 // Applies every plan step due at nowMs, each as if written at its own due time, so
 // that a late call doesn't lengthen a timed fault. A repeating plan that fell behind
-// by whole rounds skips them.
-void AdvanceFaultPlan(FaultState* state, int64_t nowMs);
+// by whole rounds skips them. applied (may be null) hears of each step applied.
+void AdvanceFaultPlan(FaultState* state, int64_t nowMs, FaultStepApplied applied = nullptr,
+                      void* context = nullptr);
 
 bool FaultDisconnected(const FaultState& state, int64_t nowMs);
 // Whether the source takes no frames now (disconnected or stalled); *msLeft (when

@@ -18,3 +18,7 @@ CIniExWrap AppSettings;
 bool FrameSourceAccepts(const CIniExWrap& settings) {
   return FrameSource.CheckConfiguration(settings);
 }
+
+void DecideFrameSourceDevice(const CIniExWrap& settings) {
+  gAnimationPlayer.DecideFaultControl(settings);
+}

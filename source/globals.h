@@ -22,3 +22,7 @@ extern CIniExWrap AppSettings;
 // FrameSource's check of a settings object, as start-up hands it to the settings
 // validation (SetSourceSettingsCheck). Main thread.
 bool FrameSourceAccepts(const CIniExWrap& settings);
+
+// Fixes whether FrameSource brings its own device (fault control) from settings, before
+// the server registers its devices; later settings don't change it. Main thread.
+void DecideFrameSourceDevice(const CIniExWrap& settings);

@@ -15,6 +15,9 @@
 
 class CIniExWrap;
 
+// The name of the source's own control-system device (HasHardwareDevice).
+inline constexpr char kHardwareDeviceName[] = "HardwareControl";
+
 // Announces a filled frame slot: the slot's index (0 or 1 with two slots), the length
 // of its used part in bytes (the 196-byte prefix plus the pixel bytes) and the frame's
 // time stamp in seconds since 1970 UTC with millisecond resolution. Runs on the

@@ -9,7 +9,8 @@
 
 enum HardwareError : int32_t {
   kHardwareErrorUnknown = 0,           // initial value, never set
-  kHardwareErrorConfiguration = 1,     // EffectiveBitsPerPixel above 8 or negative
+  kHardwareErrorConfiguration = 1,     // EffectiveBitsPerPixel above 8 or negative, or a
+                                       // fault plan that can't be read
   kHardwareErrorFileOpen = 2,          // the animation file can't be opened
   kHardwareErrorFileTooShort = 3,      // fewer than 8 bytes
   kHardwareErrorFrameCount = 4,        // 0 or more than 1,000,000 frames

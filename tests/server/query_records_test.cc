@@ -90,12 +90,21 @@ TEST(QueryDevicePropertiesTest, HardwareControlAnswersOneZeroRecordWhenNotRegist
   EXPECT_EQ(0, memcmp(&zero, records, sizeof zero));
 }
 
-TEST(QueryDevicePropertiesTest, HardwareControlHoldsDummyWithHardwareDevice) {
+TEST(QueryDevicePropertiesTest, HardwareControlHoldsDummyAndTheFaultsWithHardwareDevice) {
   FillAllQueryRecords(true);
   PropertyQueryRecord* records = nullptr;
-  ASSERT_EQ(1, QueryDeviceProperties("HardwareControl", &records));
+  ASSERT_EQ(10, QueryDeviceProperties("HardwareControl", &records));
   EXPECT_STREQ("dummy", records[0].name);
   EXPECT_STREQ("dummy desc", records[0].description);
+  EXPECT_STREQ("FrameRate", records[6].name);
+  EXPECT_EQ(ORNA_FMT_FLOAT & 0xff, records[6].inFormat);
+  EXPECT_STREQ("Faults", records[8].name);
+  EXPECT_EQ(ORNA_FMT_TEXT & 0xff, records[8].outFormat);
+  EXPECT_EQ(1, records[8].access);
+  // Back to the module without the device: one zero record again.
+  FillAllQueryRecords(false);
+  ASSERT_EQ(1, QueryDeviceProperties("HardwareControl", &records));
+  EXPECT_STREQ("", records[0].name);
 }
 
 TEST(QueryDevicePropertiesTest, NullRecordPointerStillCounts) {

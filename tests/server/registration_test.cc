@@ -14,6 +14,7 @@
 #include "server/current_frame.h"
 #include "server/equipment_module.h"
 #include "server/query_records.h"
+#include "source/fault_properties.h"
 #include "tests/fakes/orna_fake.h"
 #include "tests/server/module_fixture.h"
 
@@ -66,15 +67,26 @@ TEST_F(RegistrationTest, PropertyArgumentsAsTheTableGivesThem) {
             calls[9].ToString());
 }
 
-TEST_F(RegistrationTest, HardwareDeviceAddsFourthDeviceAndDummy) {
+TEST_F(RegistrationTest, HardwareDeviceAddsFourthDeviceWithDummyAndTheFaultProperties) {
   source_.hasHardwareDevice = true;
   EquipmentModuleInit();
+  EXPECT_EQ("RegisterXPropertyQueryFunction(HVXEQM, set, 10)",
+            OrnaFakeCallsOf("RegisterXPropertyQueryFunction").at(0).ToString());
   auto devices = OrnaFakeCallsOf("RegisterDeviceName");
   ASSERT_EQ(4u, devices.size());
   EXPECT_EQ("RegisterDeviceName(HVXEQM, HardwareControl, 3)", devices[3].ToString());
   auto names = RegisteredProperties();
-  ASSERT_EQ(15u, names.size());
-  EXPECT_EQ("dummy", names.back());
+  ASSERT_EQ(24u, names.size());
+  EXPECT_EQ(std::vector<std::string>({"dummy", "Disconnect", "Stall", "DropEvery", "Jitter",
+                                      "CorruptEvery", "FrameRate", "FaultSeed", "Faults",
+                                      "Reset"}),
+            std::vector<std::string>(names.begin() + 14, names.end()));
+  // Every row after dummy is a property the source answers to, by the same name.
+  for (size_t i = 15; i < names.size(); ++i) {
+    FaultProperty property;
+    EXPECT_TRUE(names[i] == "Faults" || FaultPropertyFromName(names[i].c_str(), &property))
+        << names[i];
+  }
 }
 
 TEST_F(RegistrationTest, InitClearsCurrentFrame) {

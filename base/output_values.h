@@ -1,6 +1,7 @@
 // Filling a property call's output object with a text, a 32-bit integer or a 32-bit
-// float, in the formats the client may ask for, and reading a 32-bit integer from its
-// input. Each Put answers 0, ORNA_ILLEGAL_FORMAT (2: no object, or a format the value
+// float, in the formats the client may ask for, and reading a 32-bit integer or float
+// from its input. The equipment module and the frame source's own device both answer
+// through these. Each Put answers 0, ORNA_ILLEGAL_FORMAT (2: no object, or a format the value
 // can't be given in) or ORNA_DIMENSION_ERROR (23: count 0).
 //
 // An output object whose data address is null is refused with ORNA_ILLEGAL_FORMAT.
@@ -28,3 +29,8 @@ int PutFloatOutput(DataObject* dout, float value);
 // One 32-bit integer from the input through getValuesAsLong; 0 when a value was read.
 // No input object gives ORNA_ILLEGAL_FORMAT.
 int GetInputLong(const DataObject* din, int32_t* value);
+
+// One 32-bit float from the input: format 517 as it is, 512 when it fits a float (a
+// finite double beyond the float's range is refused with ORNA_ILLEGAL_FORMAT), every
+// other format through getValuesAsLong. 0 when a value was read.
+int GetInputFloat(const DataObject* din, float* value);

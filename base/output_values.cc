@@ -1,6 +1,8 @@
-#include "server/output_values.h"
+#include "base/output_values.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -67,4 +69,25 @@ int PutFloatOutput(DataObject* dout, float value) {
 int GetInputLong(const DataObject* din, int32_t* value) {
   if (din == nullptr) return ORNA_ILLEGAL_FORMAT;
   return getValuesAsLong(din, value, 1);
+}
+
+int GetInputFloat(const DataObject* din, float* value) {
+  if (din == nullptr) return ORNA_ILLEGAL_FORMAT;
+  if (din->format == ORNA_FMT_FLOAT || din->format == ORNA_FMT_DOUBLE) {
+    if (din->data == nullptr || din->count <= 0) return ORNA_DIMENSION_ERROR;
+    if (din->format == ORNA_FMT_FLOAT) {
+      memcpy(value, din->data, sizeof *value);
+      return ORNA_OK;
+    }
+    double wide = 0.0;
+    memcpy(&wide, din->data, sizeof wide);
+    if (std::isfinite(wide) && std::fabs(wide) > std::numeric_limits<float>::max())
+      return ORNA_ILLEGAL_FORMAT;
+    *value = static_cast<float>(wide);
+    return ORNA_OK;
+  }
+  int32_t whole = 0;
+  const int result = getValuesAsLong(din, &whole, 1);
+  if (result == ORNA_OK) *value = static_cast<float>(whole);
+  return result;
 }
