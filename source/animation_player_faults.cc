@@ -81,8 +81,9 @@ bool AnimationPlayer::LoadFaultPlan(const CIniExWrap& settings,
   if (loaded == nullptr) {
     snprintf(error.reason, sizeof error.reason, "no memory to read it");
   } else if (ReadFaultPlanFile(fileName, loaded.get(), &error)) {
-    DoLog("Fault: plan \"%s\" of %d steps%s starts with the source.", fileName,
-          loaded->stepCount, loaded->repeats ? ", repeating," : "");
+    DoLog("Fault: plan \"%s\" (%d step%s%s) starts with the source.", fileName,
+          loaded->stepCount, loaded->stepCount == 1 ? "" : "s",
+          loaded->repeats ? ", repeating" : "");
     *plan = std::move(loaded);
     return true;
   }
