@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "source/frame_rate_limit.h"
+
 namespace {
 
 struct PropertyRule {
@@ -73,8 +75,11 @@ bool FaultValueAllowed(FaultProperty property, const FaultValue& value, const ch
       *why = "must be 0 to 10000 (ms)";
       return n >= 0 && n <= kMaxJitterMs;
     case FaultProperty::kFrameRate:
-      *why = "must be a frame rate of 0 or more";
-      return std::isfinite(value.real) && value.real >= 0.0f;
+      // As for the LimitFramerate setting, a rate of 0.01 or less would mean no limit:
+      // refused, so that a tiny rate never lets the frames run free.
+      *why = "must be 0 or a frame rate above 0.01";
+      return std::isfinite(value.real) &&
+             (value.real == 0.0f || value.real > kLowestFrameRateLimit);
     case FaultProperty::kFaultSeed:
       return true;
     case FaultProperty::kReset:

@@ -97,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadPlan{"CorruptEveryOne", kGood + "2 CorruptEvery 1\n", 3, "0 or at least 2"},
         BadPlan{"JitterTooLarge", kGood + "2 Jitter 10001\n", 3, "Jitter must be"},
         BadPlan{"NegativeFrameRate", kGood + "2 FrameRate -5\n", 3, "FrameRate must be"},
+        BadPlan{"FrameRateMeaningNoLimit", kGood + "2 FrameRate 0.005\n", 3, "above 0.01"},
         BadPlan{"FrameRateBeyondFloat", kGood + "2 FrameRate 1" + std::string(40, '0') + "\n",
                 3, "FrameRate must be"},
         BadPlan{"ResetZero", kGood + "2 Reset 0\n", 3, "Reset must be 1"},
