@@ -48,11 +48,7 @@ bool StartHvxServer(const std::string& hvxserver, int width, int height,
 }
 
 void StopHvxServer(HvxServer* server) {
-  if (server->folder != nullptr && server->folder->Running()) {
-    int status = 0;
-    server->folder->Signal(SIGTERM);
-    server->folder->WaitExit(5000, &status);
-  }
+  if (server->folder != nullptr) server->folder->Stop();
   server->folder.reset();  // kills what still runs, removes the folder
   server->pid = -1;
   server->directory.clear();

@@ -60,13 +60,7 @@ class FaultSystemTest : public ::testing::Test {
     ASSERT_TRUE(run_.Start());
     ASSERT_TRUE(run_.WaitServing(10000)) << run_.Stderr();
   }
-  void TearDown() override {
-    if (run_.Running()) {
-      run_.Signal(SIGTERM);
-      int status = 0;
-      run_.WaitExit(5000, &status);
-    }
-  }
+  void TearDown() override { run_.Stop(); }
 
   int Write(const char* device, const char* property, int32_t value) {
     OrnaRequest request;

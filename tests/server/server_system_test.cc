@@ -42,13 +42,7 @@ class ServerSystemTest : public ::testing::Test {
     ASSERT_TRUE(run_.Start());
     ASSERT_TRUE(run_.WaitServing(10000)) << run_.Stderr();
   }
-  void TearDown() override {
-    if (run_.Running()) {
-      run_.Signal(SIGTERM);
-      int status = 0;
-      run_.WaitExit(5000, &status);
-    }
-  }
+  void TearDown() override { run_.Stop(); }
 
   // ornactl ARGS against this server; its exit code, output in *output.
   int Ornactl(const std::vector<std::string>& args, std::string* output) {

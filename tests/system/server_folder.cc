@@ -1,5 +1,6 @@
 #include "tests/system/server_folder.h"
 
+#include <signal.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -129,6 +130,12 @@ bool ServerFolder::WaitExit(int timeoutMs, int* status) {
 bool ServerFolder::Signal(int signal) { return process_ != nullptr && process_->Signal(signal); }
 
 bool ServerFolder::Running() { return process_ != nullptr && process_->Running(); }
+
+bool ServerFolder::Stop() {
+  if (!Running()) return true;
+  int status = 0;
+  return Signal(SIGTERM) && WaitExit(5000, &status);
+}
 
 std::string ServerFolder::ServerAddress() const {
   std::string context, server;

@@ -55,6 +55,9 @@ class ServerFolder {
   bool WaitExit(int timeoutMs, int* status);
   bool Signal(int signal);
   bool Running();
+  // Asks a running server to end (SIGTERM) and waits up to 5 s for it, so that it ends
+  // the way a user ends it; true when it ended (or wasn't running).
+  bool Stop();
   // Kills the server if it still runs and reaps it.
   void Kill() { process_.reset(); }
   // The server's process id; -1 before Start.

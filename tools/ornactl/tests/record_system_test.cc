@@ -36,12 +36,6 @@ bool StartServer(HvxServerRun* run, const std::string& animation) {
          run->WaitServing(10000);
 }
 
-void StopServer(HvxServerRun* run) {
-  int status = 0;
-  run->Signal(SIGTERM);
-  run->WaitExit(5000, &status);
-}
-
 int Record(const HvxServerRun& run, const std::vector<std::string>& extra, std::string* output) {
   ChildOptions options;
   options.program = ORNACTL_PATH;
@@ -60,7 +54,7 @@ TEST(RecordSystem, RecordingPlaysBackWithTheSamePixels) {
     std::string output;
     EXPECT_EQ(0, Record(source, {file, "--frames", std::to_string(kRecorded)}, &output))
         << output;
-    StopServer(&source);
+    source.Stop();
   }
 
   // What was written: whole frames of the source's geometry, one per record.
@@ -99,7 +93,7 @@ TEST(RecordSystem, RecordingPlaysBackWithTheSamePixels) {
     ++checked;
   }
   OrnaUnsubscribe(subscription);
-  StopServer(&player);
+  player.Stop();
   EXPECT_EQ(2 * kRecorded, checked);
 }
 
@@ -141,7 +135,7 @@ TEST(RecordSystem, AnOutputThatIsNotARegularFileIsLeftAsItIs) {
   }
   EXPECT_EQ(0, EntryType(dir.Join("part.imm")));
   EXPECT_EQ(S_IFCHR, EntryType("/dev/null"));
-  StopServer(&run);
+  run.Stop();
 }
 
 TEST(RecordSystem, SighupKeepsTheFramesRecordedSoFar) {
@@ -167,7 +161,7 @@ TEST(RecordSystem, SighupKeepsTheFramesRecordedSoFar) {
   ASSERT_TRUE(record.WaitExit(10000, &status));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1)
       << "status " << status << ": " << ReadWholeFile(keep.Join("stderr.txt"));
-  StopServer(&run);
+  run.Stop();
 
   LoadedAnimation animation;
   AnimationLayout layout;
