@@ -6,8 +6,11 @@
 #include <cstdlib>
 
 #include "tools/common/grey_png.h"
+#include "tools/hvxview/fault_controls.h"
+#include "tools/hvxview/fault_status.h"
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/frame_subscriber.h"
+#include "tools/hvxview/server_calls.h"
 #include "tools/hvxview/server_status.h"
 #include "tools/hvxview/status_json.h"
 #include "tools/hvxview/stream_hub.h"
@@ -117,15 +120,50 @@ void ServeStream(const ViewerParts& parts, httplib::Response& res) {
       [hub, reader](bool) { hub->RemoveReader(reader); });
 }
 
+// False, having answered 403, when the viewer was started without --allow-control.
+bool ControlAllowed(const ViewerParts& parts, httplib::Response& res) {
+  if (parts.controlAllowed) return true;
+  res.status = 403;
+  res.set_content("this viewer was started without --allow-control\n", "text/plain");
+  return false;
+}
+
 void ServeRestart(const ViewerParts& parts, httplib::Response& res) {
-  if (!parts.controlAllowed) {
-    res.status = 403;
-    res.set_content("this viewer was started without --allow-control\n", "text/plain");
-    return;
-  }
+  if (!ControlAllowed(parts, res)) return;
   std::string text;
   const int result = parts.status->RequestRestart(&text);
   res.set_content(std::to_string(result) + " " + text + "\n", "text/plain");
+}
+
+// Writes CONTROL's property with the request's value: 400 for a bad value, 502 when the
+// server refused the write or did not answer (a server without fault control answers
+// that it has no such device), else the server's answer.
+void ServeFaultControl(const ViewerParts& parts, const FaultControl& control,
+                       const httplib::Request& req, httplib::Response& res) {
+  if (!ControlAllowed(parts, res)) return;
+  const bool hasValue = control.parameter != nullptr && req.has_param(control.parameter);
+  const std::string text = hasValue ? req.get_param_value(control.parameter) : std::string();
+  int32_t value = 0;
+  std::string why;
+  if (!FaultControlValue(control, hasValue, text, &value, &why)) {
+    res.status = 400;
+    res.set_content(why + "\n", "text/plain");
+    return;
+  }
+  std::string answer;
+  const int result = WriteServerInt32(FaultDeviceAddress(parts.server),
+                                      FaultPropertyName(control.property), value,
+                                      kServerCallTimeoutMs, &answer);
+  const std::string write =
+      std::string(FaultPropertyName(control.property)) + " " + std::to_string(value);
+  if (result != 0) {
+    res.status = 502;
+    res.set_content(write + " refused by the server: " + std::to_string(result) + " " + answer +
+                        "\n",
+                    "text/plain");
+    return;
+  }
+  res.set_content(write + " written\n", "text/plain");
 }
 
 }  // namespace
@@ -161,4 +199,11 @@ void AddViewerRoutes(const ViewerParts& parts, httplib::Server* http) {
   http->Post("/restart", [parts](const httplib::Request&, httplib::Response& res) {
     ServeRestart(parts, res);
   });
+  for (size_t i = 0; i < kFaultControlCount; ++i) {
+    const FaultControl& control = kFaultControls[i];
+    http->Post(control.path, [parts, &control](const httplib::Request& req,
+                                               httplib::Response& res) {
+      ServeFaultControl(parts, control, req, res);
+    });
+  }
 }

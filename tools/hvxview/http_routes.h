@@ -7,6 +7,8 @@
 //   GET  /status.json  the status values (status_json.h)
 //   GET  /stream.mjpg  the frames as JPEG pictures in one multipart response
 //   POST /restart      writes DoRestart, when the viewer was started allowing control
+//   POST /fault/...    writes a property of the server's fault control, likewise
+//                      (fault_controls.h)
 // Before any route, the request gate (request_gate.h) refuses requests naming another
 // host, oversized bodies and control requests a foreign page could have sent.
 // Every handler takes what it needs from the shared objects and never holds their

@@ -89,7 +89,8 @@ int Run(int argc, char** argv) {
   app.add_option("--http", options.http, "HOST:PORT to serve on; port 0: any free port")
       ->capture_default_str();
   app.add_flag("--allow-control", options.allowControl,
-               "offer the server's DoRestart on the page (POST /restart)");
+               "offer the server's DoRestart (POST /restart) and its fault controls "
+               "(POST /fault/...) on the page");
   app.add_option("--jpeg-quality", options.jpegQuality, "quality of the stream's pictures")
       ->check(CLI::Range(1, 100))
       ->capture_default_str();

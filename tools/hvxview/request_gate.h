@@ -8,7 +8,7 @@
 // - A body longer than kHttpMaxBodyBytes is refused (413), as is one without a length
 //   (411), before it is read.
 // - A request that may change something (any method but GET and HEAD: today POST
-//   /restart) must carry "X-HVX-Control: 1", which a page of another origin can't send
+//   /restart and the POST /fault/... controls) must carry "X-HVX-Control: 1", which a page of another origin can't send
 //   without the browser asking the viewer first (and the viewer never agrees), a Host,
 //   and, when it has an Origin, this viewer's own. A form or a "simple" request of a
 //   foreign page lacks the header.

@@ -5,29 +5,13 @@
 
 #include "orna/orna_client.h"
 #include "tools/common/reply_values.h"
+#include "tools/hvxview/server_calls.h"
 
 namespace {
 
-constexpr int kCallTimeoutMs = 1000;
 constexpr int kPollPeriodMs = 1000;
-
-// Reads one element of FORMAT; false with the reason in *error.
-bool ReadValue(const std::string& address, const char* property, short format,
-               OrnaReply* reply, std::string* error) {
-  OrnaRequest request;
-  request.outFormat = format;
-  request.outCount = 1;
-  const int result = OrnaCall(address.c_str(), property, request, reply, kCallTimeoutMs);
-  const size_t need = static_cast<size_t>(OrnaElementSize(format) > 0 ? OrnaElementSize(format) : 1);
-  if (result != 0 || reply->bytes == nullptr || reply->size < need) {
-    *error = address + " " + property + ": " +
-             (result == 0 ? std::string("short answer")
-                          : std::to_string(result) + " " +
-                                (reply->text.empty() ? OrnaErrorText(result) : reply->text));
-    return false;
-  }
-  return true;
-}
+// DoRestart answers once the source has stopped, which takes longer than a read.
+constexpr int kRestartTimeoutMs = 3 * kServerCallTimeoutMs;
 
 }  // namespace
 
@@ -57,10 +41,10 @@ ServerStatusSnapshot ServerStatusPoller::ReadOnce() const {
   OrnaReply status, name, sourceStatus, rate;
   const std::string serverDevice = server_ + "/Server";
   const std::string sourceDevice = server_ + "/Source";
-  if (!ReadValue(serverDevice, "Status", ORNA_FMT_NAME48, &status, &s.error) ||
-      !ReadValue(sourceDevice, "Name", ORNA_FMT_NAME48, &name, &s.error) ||
-      !ReadValue(sourceDevice, "Status", ORNA_FMT_INT32, &sourceStatus, &s.error) ||
-      !ReadValue(sourceDevice, "FrameRate", ORNA_FMT_FLOAT, &rate, &s.error)) {
+  if (!ReadServerValue(serverDevice, "Status", ORNA_FMT_NAME48, 1, &status, &s.error) ||
+      !ReadServerValue(sourceDevice, "Name", ORNA_FMT_NAME48, 1, &name, &s.error) ||
+      !ReadServerValue(sourceDevice, "Status", ORNA_FMT_INT32, 1, &sourceStatus, &s.error) ||
+      !ReadServerValue(sourceDevice, "FrameRate", ORNA_FMT_FLOAT, 1, &rate, &s.error)) {
     return s;
   }
   s.reachable = true;
@@ -70,6 +54,10 @@ ServerStatusSnapshot ServerStatusPoller::ReadOnce() const {
   std::memcpy(&code, sourceStatus.bytes, sizeof code);
   s.sourceStatus = code;
   std::memcpy(&s.sourceFrameRate, rate.bytes, sizeof s.sourceFrameRate);
+  // Only a server that answered is asked: one that doesn't would cost a timeout a read.
+  FaultStatus faults;
+  std::string absent;
+  if (ReadFaultStatus(server_, &faults, &absent)) s.faults = std::move(faults);
   return s;
 }
 
@@ -86,14 +74,5 @@ void ServerStatusPoller::Run() {
 }
 
 int ServerStatusPoller::RequestRestart(std::string* text) {
-  OrnaRequest request;
-  request.access = ORNA_ACCESS_WRITE;
-  request.inFormat = ORNA_FMT_INT32;
-  request.inCount = 1;
-  request.inBytes = std::string("\x01\0\0\0", 4);  // int32 1, little-endian
-  OrnaReply reply;
-  const int result =
-      OrnaCall((server_ + "/Server").c_str(), "DoRestart", request, &reply, kCallTimeoutMs * 3);
-  *text = reply.text.empty() && result != 0 ? OrnaErrorText(result) : reply.text;
-  return result;
+  return WriteServerInt32(server_ + "/Server", "DoRestart", 1, kRestartTimeoutMs, text);
 }

@@ -1,7 +1,7 @@
 // What the viewer shows of the server beside its frames: Server/Status, Source/Name,
-// Source/Status and Source/FrameRate, read once a second by a thread of its own (a
-// server that doesn't answer would otherwise hold up whoever asked), and the
-// DoRestart request.
+// Source/Status and Source/FrameRate, and the fault control when the server has one
+// (fault_status.h), read once a second by a thread of its own (a server that doesn't
+// answer would otherwise hold up whoever asked), and the DoRestart request.
 //
 // Ownership: owned by main. Threading: Start and Stop on main; Snapshot from any
 // thread; RequestRestart from any thread (it is one blocking call).
@@ -9,10 +9,12 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/annotated_mutex.h"
+#include "tools/hvxview/fault_status.h"
 
 struct ServerStatusSnapshot {
   bool reachable = false;     // the last round of reads got an answer
@@ -20,6 +22,7 @@ struct ServerStatusSnapshot {
   std::string sourceName;     // Source/Name text
   int sourceStatus = 0;       // Source/Status: 1 fine, 2 no frame for more than 2 s
   float sourceFrameRate = 0;  // Source/FrameRate as the server measures it
+  std::optional<FaultStatus> faults;  // absent when the server has no fault control
   std::string error;          // why the last round failed, when it did
   int rounds = 0;             // rounds of reads done
 };

@@ -21,6 +21,21 @@ Json FrameObject(const ViewFrame& frame) {
   return o;
 }
 
+// The fault control's values, or null when the server has none.
+Json FaultsObject(const std::optional<FaultStatus>& faults) {
+  if (!faults.has_value()) return Json(nullptr);
+  Json o = Json::object();
+  o["faults"] = JsonText(faults->faults);
+  o["disconnectMs"] = faults->disconnectMs;
+  o["stallMs"] = faults->stallMs;
+  o["dropEvery"] = faults->dropEvery;
+  o["jitterMs"] = faults->jitterMs;
+  o["corruptEvery"] = faults->corruptEvery;
+  o["frameRate"] = JsonNumber(faults->frameRate);
+  o["faultSeed"] = faults->faultSeed;
+  return o;
+}
+
 }  // namespace
 
 std::string FrameJson(const ViewFrame& frame) { return tools_common::JsonLine(FrameObject(frame)); }
@@ -38,6 +53,7 @@ std::string StatusJson(const ViewerState& state) {
   o["sourceStatus"] = s.sourceStatus;
   o["sourceFrameRate"] = JsonNumber(s.sourceFrameRate);
   o["statusError"] = JsonText(s.error);
+  o["faults"] = FaultsObject(s.faults);
 
   const FeedStats& f = state.feed;
   o["received"] = f.received;

@@ -1,6 +1,7 @@
-// The JSON texts the viewer serves: /status.json (the server's status values, the
-// viewer's frame counts, rate and latency history, and its stream readers) and the
-// description of one frame that travels with its pixels to the page.
+// The JSON texts the viewer serves: /status.json (the server's status values, its fault
+// control as "faults", null when it has none, the viewer's frame counts, rate and
+// latency history, and its stream readers) and the description of one frame that
+// travels with its pixels to the page.
 //
 // Threading: pure functions; any thread.
 #pragma once

@@ -1,7 +1,8 @@
 // The viewer's page: fetches each new frame with its description from /frame.raw
 // (waiting on the viewer for the next one), draws it on a canvas, polls /status.json
 // once a second and plots the frame rate and the capture-to-display latency of the
-// last minute. It counts the frames it showed and those it skipped because it was
+// last minute. When the server has fault control it shows its values, and with
+// control allowed offers to disconnect, stall, drop frames and reset. It counts the frames it showed and those it skipped because it was
 // busy; what it shows of a frame (pixels and header fields) is always of one frame.
 "use strict";
 const $ = (id) => document.getElementById(id);
@@ -112,15 +113,35 @@ function plot() {
   }
 }
 
+// What the codes of Source/Status mean.
+const sourceStates = ["reinitialisation failed", "frames coming in", "no frame for more than 2 s",
+                      "the video service said stay quiet", "camera temporarily disconnected"];
+
+// The fault control's values, or the panel hidden when the server has none.
+function showFaults(f, controlAllowed) {
+  $("faultPanel").hidden = !f;
+  if (!f) return;
+  $("faultText").textContent = f.faults;
+  $("faultText").className = f.faults === "none" ? "good" : "bad";
+  $("faultDisconnect").textContent = f.disconnectMs;
+  $("faultStall").textContent = f.stallMs;
+  $("faultDropEvery").textContent = f.dropEvery === 0 ? "off" : f.dropEvery;
+  $("faultJitter").textContent = f.jitterMs === 0 ? "off" : "0 to " + f.jitterMs;
+  $("faultCorruptEvery").textContent = f.corruptEvery === 0 ? "off" : f.corruptEvery;
+  $("faultFrameRate").textContent = f.frameRate === 0 ? "the settings' limit" : f.frameRate + " frames/s";
+  $("faultSeed").textContent = f.faultSeed;
+  $("faultControls").hidden = !controlAllowed;
+}
+
 async function statusLoop() {
   for (;;) {
     try {
       const s = await (await fetch("/status.json", { cache: "no-store" })).json();
       $("server").textContent = s.server;
       $("serverStatus").textContent = s.reachable ? s.serverStatus : "not reachable: " + s.statusError;
-      $("serverStatus").className = s.reachable ? "good" : "bad";
+      $("serverStatus").className = s.reachable && s.serverStatus === "Everything is fine." ? "good" : "bad";
       $("sourceName").textContent = s.sourceName;
-      $("sourceStatus").textContent = s.reachable ? (s.sourceStatus === 1 ? "1 (frames coming in)" : s.sourceStatus + " (no frame for more than 2 s)") : "?";
+      $("sourceStatus").textContent = s.reachable ? s.sourceStatus + " (" + (sourceStates[s.sourceStatus] || "unknown") + ")" : "?";
       $("sourceStatus").className = s.sourceStatus === 1 ? "good" : "bad";
       $("frameRate").textContent = s.frameRate.toFixed(1) + " frames/s" + (s.subscribed ? "" : " (not subscribed)");
       $("serverRate").textContent = s.sourceFrameRate.toFixed(1) + " frames/s";
@@ -129,6 +150,7 @@ async function statusLoop() {
       $("missed").className = s.missed > 0 ? "bad" : "";
       $("streams").textContent = s.streams.length === 0 ? "none" : s.streams.map((r) => r.sent + " / " + r.skipped).join(", ");
       $("restart").hidden = !s.controlAllowed;
+      showFaults(s.faults, s.controlAllowed);
       const mean = latencySamples.length ? latencySamples.reduce((a, b) => a + b, 0) / latencySamples.length : 0;
       latencySamples = [];
       history.push({ rate: s.frameRate, latency: mean });
@@ -142,18 +164,31 @@ async function statusLoop() {
   }
 }
 
+// The header marks a control request as this page's own: the viewer refuses control
+// requests without it (kControlHeader, request_gate.h), and a foreign page can't send it.
+async function control(path, answerId) {
+  $(answerId).textContent = "...";
+  try {
+    const answer = await fetch(path, { method: "POST", headers: { "X-HVX-Control": "1" } });
+    $(answerId).textContent = await answer.text();
+  } catch (e) {
+    $(answerId).textContent = path + ": " + e.message;
+  }
+}
+
 $("save").onclick = () => {
   const link = document.createElement("a");
   link.href = "/frame.png";
   link.download = "frame-" + $("frameNumber").textContent + ".png";
   link.click();
 };
-$("restart").onclick = async () => {
-  $("restartAnswer").textContent = "...";
-  // The header marks the request as this page's own: the viewer refuses control
-  // requests without it (kControlHeader, request_gate.h), and a foreign page can't send it.
-  const answer = await fetch("/restart", { method: "POST", headers: { "X-HVX-Control": "1" } });
-  $("restartAnswer").textContent = await answer.text();
-};
+$("restart").onclick = () => control("/restart", "restartAnswer");
+// The viewer checks the value; the field's text goes as it is.
+const faultWrite = (route, parameter, field) => () =>
+  control("/fault/" + route + "?" + parameter + "=" + encodeURIComponent($(field).value), "faultAnswer");
+$("disconnect").onclick = faultWrite("disconnect", "ms", "disconnectMs");
+$("stall").onclick = faultWrite("stall", "ms", "stallMs");
+$("drop").onclick = faultWrite("drop", "every", "dropEvery");
+$("faultReset").onclick = () => control("/fault/reset", "faultAnswer");
 frameLoop();
 statusLoop();

@@ -1,6 +1,7 @@
 // The viewer's pieces without a server: what the feed counts, how stream readers
 // skip frames without holding each other up, the 16-bit grey mapping, the --http
-// value and which requests the request gate lets through.
+// value, which requests the request gate lets through and which values the fault
+// controls write.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/hvxview/fault_controls.h"
 #include "tools/hvxview/frame_feed.h"
 #include "tools/hvxview/grey_jpeg.h"
 #include "tools/hvxview/listen_address.h"
@@ -232,6 +234,59 @@ TEST(RequestGate, OwnHostsOriginsAndControlHeaderOnly) {
   chunked.headers.emplace("Transfer-Encoding", "chunked");
   std::string why;
   EXPECT_EQ(411, RefusalOf(chunked, ListenPlace{"127.0.0.1", 8080}, &why));
+}
+
+// A control's value is a plain decimal int32 the property accepts; anything else is
+// refused with a reason naming the property, before the server is asked.
+TEST(FaultControls, ValuesAreWholeNumbersThePropertyAccepts) {
+  const auto control = [](const char* path) -> const FaultControl& {
+    for (size_t i = 0; i < kFaultControlCount; ++i)
+      if (std::string(kFaultControls[i].path) == path) return kFaultControls[i];
+    ADD_FAILURE() << "no control " << path;
+    return kFaultControls[0];
+  };
+  struct Case {
+    const char* path;
+    const char* text;  // nullptr: no parameter
+    bool accepted;
+    int32_t value;     // when accepted
+  };
+  const Case cases[] = {
+      {"/fault/disconnect", "2000", true, 2000},
+      {"/fault/disconnect", "0", true, 0},
+      {"/fault/disconnect", "2147483647", true, 2147483647},
+      {"/fault/disconnect", "2147483648", false, 0},
+      {"/fault/disconnect", "-1", false, 0},
+      {"/fault/disconnect", "", false, 0},
+      {"/fault/disconnect", nullptr, false, 0},
+      {"/fault/disconnect", "20s", false, 0},
+      {"/fault/disconnect", " 20", false, 0},
+      {"/fault/disconnect", "+20", false, 0},
+      {"/fault/disconnect", "0x10", false, 0},
+      {"/fault/stall", "500", true, 500},
+      {"/fault/stall", "1e3", false, 0},
+      {"/fault/drop", "0", true, 0},
+      {"/fault/drop", "1", false, 0},
+      {"/fault/drop", "2", true, 2},
+      {"/fault/drop", "-3", false, 0},
+      {"/fault/reset", nullptr, true, 1},
+  };
+  for (const Case& c : cases) {
+    int32_t value = -12345;
+    std::string why;
+    const bool accepted = FaultControlValue(control(c.path), c.text != nullptr,
+                                            c.text != nullptr ? c.text : "", &value, &why);
+    const std::string shown = std::string(c.path) + " " + (c.text ? c.text : "(none)");
+    EXPECT_EQ(c.accepted, accepted) << shown << ": " << why;
+    if (c.accepted) {
+      EXPECT_EQ(c.value, value) << shown;
+    } else {
+      EXPECT_EQ(-12345, value) << shown;
+      EXPECT_NE(std::string::npos,
+                why.find(FaultPropertyName(control(c.path).property)))
+          << shown << ": " << why;
+    }
+  }
 }
 
 }  // namespace

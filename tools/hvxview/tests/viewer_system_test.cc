@@ -1,6 +1,7 @@
 // hvxview against a real hvxserver on loopback playing a counter animation (every
 // pixel of animation frame i holds i) at 25 frames/s: the page in headless Chromium,
-// the MJPEG stream in ffmpeg, and the status and control endpoints.
+// the MJPEG stream in ffmpeg, the status and control endpoints, and the server's fault
+// control.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,12 +13,14 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "orna/orna_client.h"
 #include "source/playback_order.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sanitizer_report.h"
@@ -56,8 +59,11 @@ std::string Counter16Animation(int w, int h, int frames) {
 class ViewerSystemTest : public ::testing::Test {
  protected:
   void StartBoth(const std::vector<std::string>& viewerArgs = {},
-                 const std::string& animation = CounterAnimation(kWidth, kHeight, kFrames)) {
+                 const std::string& animation = CounterAnimation(kWidth, kHeight, kFrames),
+                 bool faultControl = false) {
     server_.settings() = WithValue(server_.settings(), "Hardware", "LimitFramerate", "25");
+    if (faultControl)
+      server_.settings() = WithValue(server_.settings(), "Hardware", "FaultControl", "1");
     ASSERT_TRUE(server_.WriteSettings());
     ASSERT_TRUE(server_.WriteAnimation(animation));
     ASSERT_TRUE(server_.Start());
@@ -81,6 +87,24 @@ class ViewerSystemTest : public ::testing::Test {
     auto answer = client.Get("/status.json");
     if (!answer || answer->status != 200) return nlohmann::json();
     return nlohmann::json::parse(answer->body, nullptr, false);
+  }
+  // A control request as the viewer's own page sends it.
+  httplib::Result Control(const std::string& path) {
+    httplib::Client client("127.0.0.1", viewer_.port());
+    return client.Post(path, httplib::Headers{{"X-HVX-Control", "1"}}, "", "text/plain");
+  }
+  // An int32 property of the server, read past the viewer; -1 when the read fails.
+  int32_t ServerInt32(const std::string& device, const char* property) {
+    OrnaRequest request;
+    request.outFormat = ORNA_FMT_INT32;
+    request.outCount = 1;
+    OrnaReply reply;
+    int32_t value = -1;
+    if (OrnaCall(server_.Address(device).c_str(), property, request, &reply, 3000) != 0 ||
+        reply.size < sizeof value)
+      return -1;
+    std::memcpy(&value, reply.bytes, sizeof value);
+    return value;
   }
 
   HvxServerRun server_;
@@ -274,10 +298,18 @@ TEST_F(ViewerSystemTest, StatusAndFramesWithoutControl) {
   EXPECT_EQ("Everything is fine.", status.value("serverStatus", ""));
   EXPECT_EQ(kWidth, status["frame"].value("width", 0));
 
+  // A server without fault control has none to show.
+  EXPECT_TRUE(!status.contains("faults") || status["faults"].is_null()) << status.dump();
+
   httplib::Client client("127.0.0.1", viewer_.port());
   auto restart = client.Post("/restart", "", "text/plain");
   ASSERT_TRUE(restart);
   EXPECT_EQ(403, restart->status);
+  // Even as the page would send it, a fault control is refused without --allow-control.
+  auto disconnect = Control("/fault/disconnect?ms=100");
+  ASSERT_TRUE(disconnect);
+  EXPECT_EQ(403, disconnect->status) << disconnect->body;
+  EXPECT_NE(std::string::npos, disconnect->body.find("--allow-control")) << disconnect->body;
 
   auto png = client.Get("/frame.png");
   ASSERT_TRUE(png);
@@ -319,6 +351,17 @@ TEST_F(ViewerSystemTest, RestartFromThePageWhenControlIsAllowed) {
     return browser.Evaluate("!document.getElementById('restart').hidden", &shown) &&
            shown.is_boolean() && shown.get<bool>();
   }, 200)) << browser.error() << " " << shown.dump();
+  // The server has no fault control: nothing of it on the page, and a write is the
+  // server's refusal, not a success.
+  nlohmann::json faultPanelHidden;
+  EXPECT_TRUE(browser.Evaluate("document.getElementById('faultPanel').hidden",
+                               &faultPanelHidden) &&
+              faultPanelHidden.is_boolean() && faultPanelHidden.get<bool>())
+      << browser.error() << " " << faultPanelHidden.dump();
+  auto disconnect = Control("/fault/disconnect?ms=100");
+  ASSERT_TRUE(disconnect);
+  EXPECT_EQ(502, disconnect->status) << disconnect->body;
+
   nlohmann::json ignored;
   ASSERT_TRUE(browser.Evaluate("document.getElementById('restart').click()", &ignored));
   nlohmann::json answer;
@@ -327,6 +370,104 @@ TEST_F(ViewerSystemTest, RestartFromThePageWhenControlIsAllowed) {
            answer.is_string() &&
            answer.get<std::string>().find("Server restarting.") != std::string::npos;
   }, 200)) << browser.error() << " " << answer.dump();
+}
+
+// What the page shows of the fault control, read in one go.
+constexpr const char* kFaultProbe = R"JS((() => {
+  const e = (id) => document.getElementById(id);
+  return { panel: !e('faultPanel').hidden, buttons: !e('faultControls').hidden,
+           faults: e('faultText').textContent, answer: e('faultAnswer').textContent };
+})())JS";
+
+// A server with fault control: the status and the page show its values, the page's
+// buttons write them (a disconnection the server then reports as status 4), and the
+// viewer refuses bad values and requests the gate refuses before the server sees them.
+TEST_F(ViewerSystemTest, FaultControlShownAndDrivenFromThePage) {
+  ASSERT_NO_FATAL_FAILURE(
+      StartBoth({"--allow-control"}, CounterAnimation(kWidth, kHeight, kFrames), true));
+  nlohmann::json status;
+  ASSERT_TRUE(WaitUntil(10000, [&] {
+    status = Status();
+    return status.is_object() && status["faults"].is_object();
+  }, 100)) << status.dump();
+  const nlohmann::json& faults = status["faults"];
+  EXPECT_EQ("none", faults.value("faults", "")) << status.dump();
+  for (const char* key : {"disconnectMs", "stallMs", "dropEvery", "jitterMs", "corruptEvery",
+                          "faultSeed"})
+    EXPECT_EQ(0, faults.value(key, -1)) << key << " " << status.dump();
+  EXPECT_EQ(0.0, faults.value("frameRate", -1.0)) << status.dump();
+
+  // Refused by the viewer: no control header, a value that is no number, one the
+  // property doesn't take. The server saw none of them.
+  httplib::Client client("127.0.0.1", viewer_.port());
+  auto bare = client.Post("/fault/disconnect?ms=20000", "", "text/plain");
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(403, bare->status) << bare->body;
+  auto word = Control("/fault/disconnect?ms=twenty");
+  ASSERT_TRUE(word);
+  EXPECT_EQ(400, word->status) << word->body;
+  EXPECT_NE(std::string::npos, word->body.find("Disconnect")) << word->body;
+  auto one = Control("/fault/drop?every=1");
+  ASSERT_TRUE(one);
+  EXPECT_EQ(400, one->status) << one->body;
+  EXPECT_NE(std::string::npos, one->body.find("at least 2")) << one->body;
+  EXPECT_EQ(0, ServerInt32("HardwareControl", "Disconnect"));
+  EXPECT_EQ(0, ServerInt32("HardwareControl", "DropEvery"));
+
+  TempDir profile;
+  DevToolsBrowser browser;
+  ASSERT_TRUE(browser.Start(CHROMIUM_PATH, profile.path(), server_.dir().Join("chromium.log")))
+      << browser.error();
+  ASSERT_TRUE(browser.Open(viewer_.url() + "/", 1300, 900)) << browser.error();
+  nlohmann::json probe;
+  ASSERT_TRUE(WaitUntil(20000, [&] {
+    return browser.Evaluate(kFaultProbe, &probe) && probe.is_object() &&
+           probe["panel"].get<bool>() && probe["buttons"].get<bool>() &&
+           probe["faults"] == "none";
+  }, 200)) << browser.error() << " " << probe.dump();
+
+  // A disconnection long enough to outlast a slow machine, from the page's button.
+  nlohmann::json ignored;
+  ASSERT_TRUE(browser.Evaluate("document.getElementById('disconnectMs').value = '60000';"
+                               "document.getElementById('disconnect').click()",
+                               &ignored));
+  ASSERT_TRUE(WaitUntil(10000, [&] {
+    return browser.Evaluate(kFaultProbe, &probe) && probe.is_object() &&
+           probe["answer"].get<std::string>().find("Disconnect 60000 written") == 0;
+  }, 100)) << browser.error() << " " << probe.dump();
+  EXPECT_GT(ServerInt32("HardwareControl", "Disconnect"), 0);
+  EXPECT_EQ(4, ServerInt32("Server", "Status"));
+  ASSERT_TRUE(WaitUntil(10000, [&] {
+    status = Status();
+    return status.is_object() && status["faults"].is_object() &&
+           status["faults"].value("disconnectMs", 0) > 0;
+  }, 100)) << status.dump();
+  EXPECT_NE(std::string::npos, status["faults"].value("faults", "").find("disconnected"))
+      << status.dump();
+  EXPECT_TRUE(WaitUntil(10000, [&] {
+    return browser.Evaluate(kFaultProbe, &probe) && probe.is_object() &&
+           probe["faults"].get<std::string>().find("disconnected") != std::string::npos;
+  }, 200)) << browser.error() << " " << probe.dump();
+  std::filesystem::create_directories(ARTEFACT_DIR);
+  EXPECT_TRUE(browser.Screenshot(std::string(ARTEFACT_DIR) + "/viewer-faults.png"))
+      << browser.error();
+
+  auto drop = Control("/fault/drop?every=3");
+  ASSERT_TRUE(drop);
+  EXPECT_EQ(200, drop->status) << drop->body;
+  EXPECT_EQ(3, ServerInt32("HardwareControl", "DropEvery"));
+
+  // Reset from the page: every fault off in the server.
+  ASSERT_TRUE(browser.Evaluate("document.getElementById('faultReset').click()", &ignored));
+  EXPECT_TRUE(WaitUntil(10000, [&] {
+    return ServerInt32("HardwareControl", "Disconnect") == 0 &&
+           ServerInt32("HardwareControl", "DropEvery") == 0;
+  }, 100));
+  EXPECT_TRUE(WaitUntil(10000, [&] {
+    status = Status();
+    return status.is_object() && status["faults"].is_object() &&
+           status["faults"].value("faults", "") == "none";
+  }, 100)) << status.dump();
 }
 
 }  // namespace
