@@ -191,10 +191,7 @@ class ViewerPeersTest : public ::testing::Test {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << viewer_.Output();
       EXPECT_EQ("", SanitizerReportIn(viewer_.Output()));
     }
-    if (server_.Running()) {
-      server_.Signal(SIGTERM);
-      server_.WaitExit(5000, &status);
-    }
+    server_.Stop();
   }
   std::string Own() const { return "127.0.0.1:" + std::to_string(port_); }
 

@@ -77,10 +77,7 @@ class ViewerSystemTest : public ::testing::Test {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << viewer_.Output();
       EXPECT_EQ("", SanitizerReportIn(viewer_.Output()));
     }
-    if (server_.Running()) {
-      server_.Signal(SIGTERM);
-      server_.WaitExit(5000, &status);
-    }
+    server_.Stop();
   }
   nlohmann::json Status() {
     httplib::Client client("127.0.0.1", viewer_.port());
