@@ -11,8 +11,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "fuzz/message_parts.h"
+#include "orna/frame_ring.h"
 #include "orna/orna_api.h"
 #include "orna/wire.h"
 #include "source/animation_file.h"
@@ -175,6 +177,38 @@ void AnimationSeeds() {
   Save(k, "empty-frames", Animation(0, 0, 8, 5, 0));
 }
 
+// A notice (as frame_ring_fuzzer reads it) and a ring of two slots of 64 bytes
+// holding two frames; the notice names the second one.
+std::string RingSeed(uint32_t slot, uint32_t length, bool ownGeneration, size_t cut) {
+  FrameRingLayout layout;
+  PlanFrameRing(2, 64, &layout);
+  std::vector<uint64_t> memory(layout.totalSize / 8, 0);
+  uint8_t* base = reinterpret_cast<uint8_t*>(memory.data());
+  FrameRingWriter writer;
+  InitFrameRing(base, layout, 0x1234, &writer);
+  const std::string frame(64, 'f');
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(frame.data());
+  FrameRingNotice notice;
+  WriteFrameRing(&writer, bytes, 10, bytes, 20, &notice);
+  WriteFrameRing(&writer, bytes, 4, bytes, 60, &notice);
+  std::string seed(25, '\0');
+  memcpy(&seed[0], &notice.generation, 8);
+  memcpy(&seed[8], &notice.sequence, 8);
+  memcpy(&seed[16], &slot, 4);
+  memcpy(&seed[20], &length, 4);
+  seed[24] = ownGeneration ? 1 : 0;
+  seed.append(reinterpret_cast<const char*>(base), layout.totalSize - cut);
+  return seed;
+}
+
+void FrameRingSeeds() {
+  const std::string k = "frame_ring";
+  Save(k, "second-frame", RingSeed(1, 64, true, 0));
+  Save(k, "other-generation", RingSeed(1, 64, false, 0));
+  Save(k, "overtaken-slot", RingSeed(0, 30, true, 0));
+  Save(k, "ring-cut-short", RingSeed(1, 64, true, 32));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,6 +220,7 @@ int main(int argc, char** argv) {
   RequestSeeds();
   AnswerSeeds();
   AnimationSeeds();
+  FrameRingSeeds();
   if (gFailures > 0) fprintf(stderr, "make_seeds: %d files could not be written\n", gFailures);
   return gFailures > 0 ? 1 : 0;
 }

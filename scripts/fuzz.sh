@@ -10,7 +10,7 @@
 #   scripts/fuzz.sh                     # CI: 25 seconds per target
 #   scripts/fuzz.sh --seconds 600       # the longer run: 10 minutes per target
 #   scripts/fuzz.sh --runs 1000000      # until 1,000,000 executions per target
-#   scripts/fuzz.sh --only request ...  # one target (settings, animation, fault_plan, request, answer)
+#   scripts/fuzz.sh --only request ...  # one target (settings, animation, fault_plan, frame_ring, request, answer)
 #
 # --seconds and --runs together stop a target at whichever comes first.
 set -euo pipefail
@@ -31,7 +31,7 @@ if [ -z "$seconds" ] && [ -z "$runs" ]; then seconds=25; fi
 
 ./scripts/install-deps.sh
 
-targets=(settings animation fault_plan request answer)
+targets=(settings animation fault_plan frame_ring request answer)
 if [ -n "$only" ]; then targets=("$only"); fi
 
 build=build-fuzz
