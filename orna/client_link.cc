@@ -77,7 +77,10 @@ void OrnaTakeAnswer(const orna_wire::ReplyHeader& header, OrnaParts& parts, Orna
   reply->format = header.format;
   reply->count = header.count;
   reply->stamp = header.stamp;
-  reply->sequence = header.kind == orna_wire::kDelivery ? header.aux : 0;
+  reply->sequence =
+      header.kind == orna_wire::kDelivery || header.kind == orna_wire::kRingDelivery ? header.aux
+                                                                                      : 0;
+  reply->sharedMemory = false;
   reply->bytes = nullptr;
   reply->size = 0;
   reply->owner.reset();

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "orna/answers.h"
+#include "orna/frame_ring_server.h"
+#include "orna/local_delivery.h"
 #include "orna/module_devices.h"
 #include "orna/orna_client.h"
 #include "orna/property_read.h"
@@ -51,9 +53,30 @@ ReplyHeader Ack(const RequestHeader& request, int result) {
   return h;
 }
 
+// Finishes the message to a subscriber on the server's host (opened already) with the
+// notice of where the frame of DATA lies in the frame ring; false, nothing sent, when
+// the frame must go over TCP instead (not a frame, or no ring). The frame is put into
+// the ring once for all local subscribers, and only when one of them can take it.
+bool FinishWithRingNotice(const OrnaSubscriber& subscriber, ReplyHeader header,
+                          OrnaAnswerData* data) {
+  if (!subscriber.local || header.format != ORNA_FMT_IMAGE || !data->present) return false;
+  orna_wire::RingNotice notice;
+  OrnaMessage head;
+  OrnaMessage body;
+  uint8_t bytes[orna_wire::kRingNoticeSize];
+  header.kind = orna_wire::kRingDelivery;
+  if (!OrnaPutFrameInRing(data, &notice) || !OrnaEncodeReply(header, &head)) return false;
+  orna_wire::EncodeRingNotice(notice, bytes);
+  if (!body.Assign(bytes, sizeof bytes)) return false;
+  OrnaServer& s = Server();
+  if (OrnaFinishToClient(s.router, head, &body) == 0) ++s.counters.deliveries;
+  return true;
+}
+
 // Hands one read of contract C to all its subscribers: the same header and data parts
 // for everyone, shared, not copied. The data is made when the first subscriber can
-// take it; when every queue is full nothing is copied at all.
+// take it; when every queue is full nothing is copied at all. Subscribers on the
+// server's host get a frame through the frame ring instead.
 void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
   OrnaServer& s = Server();
   header.kind = orna_wire::kDelivery;
@@ -67,6 +90,7 @@ void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
     if (error == EAGAIN) ++s.counters.dropped;
     else if (error == EHOSTUNREACH) gone.push_back(subscriber.routingId);
     if (error != 0) continue;
+    if (FinishWithRingNotice(subscriber, header, data)) continue;
     if (!OrnaMakeAnswerData(data)) {
       // Out of memory: this and later subscribers learn so instead.
       data->present = false;
@@ -207,6 +231,15 @@ bool SelectedKeyOf(const RequestHeader& request, OrnaContractKey* key,
   return true;
 }
 
+// Whether CLIENT's subscription of C takes frames through the ring: it offered this
+// host's identity, and the server may deliver locally.
+void MarkLocal(OrnaContract& c, const std::string& client, const std::string& offered) {
+  const std::string& own = OrnaLocalIdentity();
+  const bool local = !own.empty() && offered == own;
+  for (OrnaSubscriber& subscriber : c.subscribers)
+    if (subscriber.routingId == client) subscriber.local = local;
+}
+
 // Tells the subscribers of a contract ended to make room for another that it is gone
 // (they learn "too many contracts", as their next renewal would).
 void TellEnded(OrnaContract& ended) {
@@ -229,7 +262,7 @@ void TellEnded(OrnaContract& ended) {
 // first: a subscription they refuse reads nothing (a read of a scheduled property
 // would use up its frame).
 void OrnaServeSubscribe(const std::string& client, const std::string& party,
-                        const RequestHeader& request) {
+                        const RequestHeader& request, const std::string& input) {
   OrnaServer& s = Server();
   OrnaContractKey key;
   OrnaSelectedDevice device;
@@ -257,6 +290,7 @@ void OrnaServeSubscribe(const std::string& client, const std::string& party,
   std::unique_ptr<OrnaContract> ended;
   result = OrnaSubscribeContract(s.contracts, key, client, party, now, MaxNumContracts,
                                  &contract, &ended);
+  if (result == ORNA_OK) MarkLocal(*contract, client, input);
   ReplyHeader ack = Ack(request, result);
   const uint32_t id = result == ORNA_OK ? contract->id : 0;
   ack.aux = id;

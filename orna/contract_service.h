@@ -10,9 +10,11 @@
 
 #include "orna/wire.h"
 
-// CLIENT is the connection's routing id, PARTY who it belongs to (OrnaPartyOf).
+// CLIENT is the connection's routing id, PARTY who it belongs to (OrnaPartyOf). INPUT
+// is the request's input: the client's host identity when it can take frames through
+// shared memory (local_delivery.h), else empty.
 void OrnaServeSubscribe(const std::string& client, const std::string& party,
-                        const orna_wire::RequestHeader& request);
+                        const orna_wire::RequestHeader& request, const std::string& input);
 void OrnaServeUnsubscribe(const std::string& client, const orna_wire::RequestHeader& request);
 // Reads the contracts of the properties scheduled since the last cycle.
 void OrnaServeScheduled();

@@ -28,6 +28,10 @@ struct OrnaSubscriber {
   std::string routingId;
   std::string party;  // who the connection belongs to; "" counts it as a party of its own
   OrnaClock::time_point renewed;
+  // On the server's host: frames go to it through the frame ring (local_delivery.h).
+  // Set by each subscription or renewal, so that a client that can't use the ring
+  // takes frames over TCP again from its next renewal on.
+  bool local = false;
 };
 
 struct OrnaContractKey {

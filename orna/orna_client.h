@@ -22,6 +22,7 @@ struct OrnaReply {
   int32_t count = 0;      // elements delivered (pixel bytes for ORNA_FMT_IMAGE)
   double stamp = 0.0;     // data time stamp, seconds since 1970 UTC
   uint32_t sequence = 0;  // deliveries: number of this delivery of the contract, from 1
+  bool sharedMemory = false;  // deliveries: the frame came through the server's frame ring
   // The data as received: count elements of the format; for ORNA_FMT_IMAGE the
   // 196-byte prefix followed by the pixel bytes. Owned by `owner`.
   const uint8_t* bytes = nullptr;
@@ -80,7 +81,16 @@ int OrnaSubscribe(const char* address, const char* property, short format, int32
 // Waits at most timeoutMs for the next delivery. Answers 0 with *reply filled (whose
 // own result is the server's answer for that read), or ORNA_CONNECTION_TIMEOUT when
 // nothing came in time.
+//
+// A subscriber on the server's host takes frames through the server's frame ring in
+// shared memory (unless ORNA_SHARED_MEMORY=0), with the same results, headers, counts,
+// time stamps and sequences as over TCP. A frame overwritten in the ring before it was
+// read is missed (OrnaSubscriptionMissed), never delivered torn. A ring that can't be
+// used (refused, corrupt) makes one delivery answer ORNA_OPERATION_FAILED with the
+// reason as its text; the subscription then takes its frames over TCP.
 int OrnaNextDelivery(OrnaSubscription* subscription, OrnaReply* reply, int timeoutMs);
+// Frames this subscription missed because the ring moved on before they were read.
+uint64_t OrnaSubscriptionMissed(const OrnaSubscription* subscription);
 // Ends the subscription (tells the server) and frees it. Null is allowed.
 void OrnaUnsubscribe(OrnaSubscription* subscription);
 

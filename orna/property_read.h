@@ -30,6 +30,9 @@ struct OrnaAnswerData {
   // The module's loan of the pixels, or null.
   void (*releasePixels)(void* context) = nullptr;
   void* releaseContext = nullptr;
+  // The frame was put into the server's frame ring (frame_ring_server.h), there.
+  bool inRing = false;
+  orna_wire::RingNotice ringNotice;
 };
 
 // Calls the equipment function for DEVICE/PROPERTY with an output of OUT_FORMAT and

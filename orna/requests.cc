@@ -193,7 +193,9 @@ void OrnaServeMessage(OrnaParts& parts) {
   }
   switch (request.kind) {
     case orna_wire::kCall: return ServeCall(client, request, parts);
-    case orna_wire::kSubscribe: return OrnaServeSubscribe(client, OrnaPartyOf(parts.part[1]), request);
+    case orna_wire::kSubscribe:
+      return OrnaServeSubscribe(client, OrnaPartyOf(parts.part[1]), request,
+                                parts.count == 3 ? parts.part[2].ToString() : std::string());
     case orna_wire::kUnsubscribe: return OrnaServeUnsubscribe(client, request);
     case orna_wire::kListProperties: return ServeListing(client, request);
     case orna_wire::kDescribe: return ServeDescribe(client, request);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "orna/curve_transport.h"
+#include "orna/frame_ring_server.h"
 #include "orna/names.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
@@ -114,5 +115,6 @@ void OrnaShutdownServer() {
   OrnaServer& s = Server();
   if (s.published) OrnaWithdrawServer(s.context, s.serverName);
   s.published = false;
+  OrnaCloseFrameRing();
   CloseAll(s);  // lingers until the last answers are out
 }

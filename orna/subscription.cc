@@ -3,7 +3,11 @@
 // server restart), and takes the deliveries of its contract.
 #include <zmq.h>
 
+#include <vector>
+
 #include "orna/client_link.h"
+#include "orna/frame_ring_client.h"
+#include "orna/local_delivery.h"
 #include "orna/names.h"
 #include "orna/orna_client.h"
 
@@ -13,6 +17,13 @@ struct OrnaSubscription {
   uint32_t contractId = 0;
   std::chrono::milliseconds renewEvery{3000};
   std::chrono::steady_clock::time_point nextRenewal;
+  // Local delivery: whether the subscription offers this host's identity, the ring it
+  // maps, the buffer of its last frame copied out of it (reused once no reply holds it)
+  // and the frames the ring overtook.
+  bool offerLocal = false;
+  std::shared_ptr<OrnaClientRing> ring;
+  std::shared_ptr<std::vector<uint8_t>> buffer;
+  uint64_t missed = 0;
 };
 
 namespace {
@@ -20,7 +31,56 @@ namespace {
 bool SendSubscription(OrnaSubscription* s, const OrnaDeadline& deadline) {
   s->request.kind = orna_wire::kSubscribe;
   s->request.id = OrnaNextRequestId();
-  return OrnaSendRequest(s->socket, s->request, "", deadline) == ORNA_OK;
+  const std::string& identity = OrnaLocalIdentity();
+  s->request.inFormat = s->offerLocal ? ORNA_FMT_TEXT : ORNA_FMT_NULL;
+  s->request.inCount = s->offerLocal ? (int32_t)identity.size() : 0;
+  return OrnaSendRequest(s->socket, s->request, s->offerLocal ? identity : "", deadline) ==
+         ORNA_OK;
+}
+
+enum class RingTake { kTaken, kMissed, kRefused };
+
+// The frame of a ring delivery into *reply, copied out of the ring. kRefused: the ring
+// can't be used; *reply then says why, and the subscription asks for TCP at once.
+RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& header,
+                          OrnaParts& parts, OrnaReply* reply) {
+  OrnaParts none;
+  OrnaTakeAnswer(header, none, reply);
+  std::string why;
+  orna_wire::RingNotice notice;
+  if (parts.count != 2 ||
+      !orna_wire::DecodeRingNotice(parts.part[1].data(), parts.part[1].size(), &notice)) {
+    why = "a frame ring notice that is not one";
+  } else if (OrnaMapFrameRing(notice, &s->ring, &why)) {
+    if (s->buffer == nullptr || s->buffer.use_count() > 1)
+      s->buffer = std::make_shared<std::vector<uint8_t>>();
+    s->buffer->resize(notice.length);
+    const FrameRingNotice frame = OrnaRingFrameOf(notice);
+    switch (CopyFrameRingFrame(s->ring->reader, frame, s->buffer->data(), s->buffer->size())) {
+      case FrameRingRead::kOk:
+        reply->bytes = s->buffer->data();
+        reply->size = s->buffer->size();
+        reply->owner = s->buffer;
+        reply->sharedMemory = true;
+        return RingTake::kTaken;
+      case FrameRingRead::kOvertaken:
+      case FrameRingRead::kStale:
+        ++s->missed;
+        return RingTake::kMissed;
+      case FrameRingRead::kInvalid:
+        why = "shared memory " + s->ring->name + ": a slot does not hold the frame its notice names";
+        break;
+    }
+  }
+  s->offerLocal = false;
+  s->ring.reset();
+  SendSubscription(s, OrnaDeadline(0));
+  reply->result = ORNA_OPERATION_FAILED;
+  reply->text = "frame ring not used (" + why + "); frames come over TCP";
+  reply->bytes = nullptr;
+  reply->size = 0;
+  reply->owner.reset();
+  return RingTake::kRefused;
 }
 
 void TakeAck(OrnaSubscription* s, const OrnaReply& ack, uint32_t contractId, uint32_t leaseMs) {
@@ -40,6 +100,7 @@ int OrnaSubscribe(const char* address, const char* property, short format, int32
       property[0] == '\0')
     return ORNA_INVALID_ARGUMENT;
   auto s = std::make_unique<OrnaSubscription>();
+  s->offerLocal = format == ORNA_FMT_IMAGE && !OrnaLocalIdentity().empty();
   s->request.outFormat = format;
   s->request.outCount = count;
   s->request.intervalMs = intervalMs;
@@ -109,7 +170,12 @@ int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
           TakeAck(s, ack, header.aux, header.aux2);
           continue;
         }
-        if (header.kind != orna_wire::kDelivery || header.id != s->contractId) continue;
+        if (header.id != s->contractId) continue;
+        if (header.kind == orna_wire::kRingDelivery) {
+          if (TakeRingDelivery(s, header, parts, reply) == RingTake::kMissed) continue;
+          return ORNA_OK;
+        }
+        if (header.kind != orna_wire::kDelivery) continue;
         OrnaTakeAnswer(header, parts, reply);
         return ORNA_OK;
       }
@@ -117,6 +183,8 @@ int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
     if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
   }
 }
+
+uint64_t OrnaSubscriptionMissed(const OrnaSubscription* s) { return s != nullptr ? s->missed : 0; }
 
 void OrnaUnsubscribe(OrnaSubscription* s) {
   if (s == nullptr) return;

@@ -107,6 +107,24 @@ bool DecodeReply(const uint8_t* bytes, size_t size, ReplyHeader* h) {
   return true;
 }
 
+void EncodeRingNotice(const RingNotice& n, uint8_t out[kRingNoticeSize]) {
+  memcpy(out, n.ring, kNameSize);
+  Put64(out + 64, n.generation);
+  Put64(out + 72, n.sequence);
+  Put32(out + 80, n.slot);
+  Put32(out + 84, n.length);
+}
+
+bool DecodeRingNotice(const uint8_t* bytes, size_t size, RingNotice* n) {
+  if (bytes == nullptr || size != kRingNoticeSize) return false;
+  memcpy(n->ring, bytes, kNameSize);
+  n->generation = Get64(bytes + 64);
+  n->sequence = Get64(bytes + 72);
+  n->slot = Get32(bytes + 80);
+  n->length = Get32(bytes + 84);
+  return Terminated(n->ring, kNameSize);
+}
+
 bool CopyName(char* field, size_t size, const char* text) {
   memset(field, 0, size);
   if (text == nullptr) return true;

@@ -25,7 +25,25 @@ enum Kind : uint8_t {
   kListProperties = 4,  // answered with the device's 224-byte property records
   kDescribe = 5,        // answered with "key=value" lines about the server
   kDelivery = 6,        // server to subscriber: one read of a contract (id = contract id)
+  // server to a subscriber on its own host: a delivery of a frame whose bytes lie in the
+  // server's frame ring (orna/frame_ring.h); the data part is a RingNotice
+  kRingDelivery = 7,
 };
+
+// Where a frame of a kRingDelivery lies: the shared-memory region's name and the
+// ring's notice. Layout: 0 ring name (64, zero-terminated), 64 generation, 72 sequence,
+// 80 slot, 84 length, 88 end.
+constexpr size_t kRingNoticeSize = 88;
+struct RingNotice {
+  char ring[kNameSize] = {};
+  uint64_t generation = 0;
+  uint64_t sequence = 0;
+  uint32_t slot = 0;
+  uint32_t length = 0;
+};
+void EncodeRingNotice(const RingNotice& notice, uint8_t out[kRingNoticeSize]);
+// False when the bytes are not a notice: wrong size, or a name without its zero.
+bool DecodeRingNotice(const uint8_t* bytes, size_t size, RingNotice* notice);
 
 struct RequestHeader {
   uint8_t kind = 0;

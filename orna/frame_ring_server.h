@@ -1,0 +1,20 @@
+// The server's side of local delivery (local_delivery.h): one frame ring in shared
+// memory, named after the server's port (which no other server on the host can hold
+// at the same time), made when the first frame for a local subscriber comes and made
+// anew, larger, when a frame outgrows its slots. A ring left behind by a crashed server
+// of the same port is replaced. Each frame is written into it once, whatever the
+// number of local subscribers; each of them is sent a notice of where it lies.
+//
+// Threading: main thread only (inside _SystemCycle), like the rest of the server.
+#pragma once
+
+#include "orna/property_read.h"
+#include "orna/wire.h"
+
+// Puts the frame of DATA (a frame answer that carries data) into the ring, unless it is
+// there already, and describes where in *notice. False when the server has no ring
+// (it could not be made: logged once); the subscriber then gets the frame over TCP.
+bool OrnaPutFrameInRing(OrnaAnswerData* data, orna_wire::RingNotice* notice);
+
+// Unmaps the ring and removes its name (clients that map it keep their mapping).
+void OrnaCloseFrameRing();
