@@ -1,18 +1,21 @@
 // server_bench: frames from the running frame server (hvxserver, in a child process on
-// 127.0.0.1) to subscribers of Output/Frame.Sched, each on a thread of this process.
+// 127.0.0.1) to subscribers of Output/Frame.Sched, each on a thread of this process,
+// over TCP and, as local subscribers, through the server's frame ring in shared memory.
 // First at the rates people run (a LimitFramerate, so that the grab thread sleeps
 // between frames): the share of frames every subscriber receives, the latency, the
 // server's CPU per frame and its pixel copies per frame. Then without a limit, 1
-// subscriber beside raw ZeroMQ for the same message size, measured in the same run.
-// A measuring program, not a test.
+// subscriber beside raw ZeroMQ and memcpy for the same frame size, measured in the same
+// run. A measuring program, not a test.
 //
 //   server_bench [--seconds S] [--hvxserver PATH] [--only rates|unlimited|small]
 //
 // --only small runs just the 640x480 case at LimitFramerate 100 with 16 subscribers.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bench/hvx_server_process.h"
 #include "bench/machine_load.h"
@@ -48,19 +51,30 @@ struct CaseFigures {
   double cpuMsPerFrame = 0.0;     // server CPU per frame announced
   double copiesPerFrame = 0.0;    // server pixel copies per frame announced
   uint64_t torn = 0;
+  double framesPerSubscriber = 0.0;  // mean frames/s a subscriber received
 };
+
+enum class Path { kTcp, kLocal };
 
 // One case on a running server: prints its figures and answers them.
 CaseFigures RunCase(const bench::HvxServer& server, int frameBytes, int subscribers,
-                    double seconds) {
+                    double seconds, Path path = Path::kTcp) {
   CaseFigures c;
+  const bool local = path == Path::kLocal;
   bench::CpuSample before = bench::SampleCpu(server.pid, -1);
-  bench::WatchFigures f = bench::WatchFrames(server.pid, frameBytes, subscribers, seconds);
+  bench::WatchFigures f =
+      bench::WatchFrames(server.pid, frameBytes, subscribers, seconds, local);
   bench::CpuSample after = bench::SampleCpu(server.pid, -1);
   if (!f.ok) {
     printf("  %2d subscriber(s): %s\n", subscribers, f.error.c_str());
     return c;
   }
+  uint64_t total = 0;
+  for (uint64_t r : f.received) total += r;
+  printf("  %s, %.0f%% of the frames through shared memory:\n",
+         local ? "local subscribers" : "over TCP",
+         total > 0 ? 100.0 * static_cast<double>(f.viaSharedMemory) / static_cast<double>(total)
+                   : 0.0);
   // Frames the server announced in the window, from its own frame numbers; else as the
   // subscribers saw them.
   const double announced = f.serverFrames > 0
@@ -79,6 +93,7 @@ CaseFigures RunCase(const bench::HvxServer& server, int frameBytes, int subscrib
   for (double share : f.share) c.lowestShare = std::min(c.lowestShare, share);
   c.megabytesPerSubscriber = mean * bytes / 1e6 / f.seconds;
   c.cpuMsPerFrame = 1000.0 * f.serverCpuSeconds / announced;
+  c.framesPerSubscriber = mean / f.seconds;
   c.copiesPerFrame = static_cast<double>(f.serverPixelCopies) / announced;
   c.torn = f.torn;
   uint64_t frames = f.latencyMs.size();
@@ -124,6 +139,29 @@ double RawMegabytesPerSecond(int frameBytes, double seconds) {
   return t.megabytesPerSecond;
 }
 
+// memcpy of frameBytes between two buffers, as fast as it goes, for about seconds:
+// frames/s, the reference of what memory allows on this machine.
+double MemcpyFramesPerSecond(int frameBytes, double seconds) {
+  std::vector<uint8_t> from(static_cast<size_t>(frameBytes), 1);
+  std::vector<uint8_t> to(static_cast<size_t>(frameBytes), 0);
+  const auto start = std::chrono::steady_clock::now();
+  uint64_t copies = 0;
+  double elapsed = 0.0;
+  while (elapsed < seconds) {
+    for (int i = 0; i < 8; ++i) {
+      from[copies % from.size()] = static_cast<uint8_t>(copies);
+      memcpy(to.data(), from.data(), from.size());
+      ++copies;
+    }
+    elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  volatile uint8_t keep = to[copies % to.size()];
+  (void)keep;
+  const double rate = static_cast<double>(copies) / elapsed;
+  printf("  memcpy of %d bytes: %.1f frames/s\n", frameBytes, rate);
+  return rate;
+}
+
 // The verdicts, printed together at the end.
 struct Targets {
   bool ran = false;
@@ -134,6 +172,12 @@ struct Targets {
   bool unlimitedRan = false;
   double smallUnlimitedRatio = 0.0;
   double largeUnlimitedRatio = 0.0;
+  // Local subscribers (shared memory).
+  CaseFigures localSmallAt100;
+  double localLargeAt100Share = 0.0;  // lowest share of 8 subscribers
+  double localSmallTimesTcp = 0.0;    // no limit, frames/s local against TCP
+  double localLargeTimesTcp = 0.0;
+  double localLargeOfMemcpy = 0.0;    // no limit, 6 MiB frames/s local against memcpy
 };
 
 // Pixel copies per frame over the server's whole run, from its own counters just before
@@ -162,6 +206,7 @@ void RunSmallCase(const std::string& hvxserver, double seconds, Targets* t) {
   printf("\n== 640x480 8-bit frames, LimitFramerate 100 ==\n");
   if (StartServer(hvxserver, kSmallWidth, kSmallHeight, "100", &server)) {
     t->smallAt100 = RunCase(server, kSmallWidth * kSmallHeight, 16, seconds);
+    t->localSmallAt100 = RunCase(server, kSmallWidth * kSmallHeight, 16, seconds, Path::kLocal);
     NoteCopies(t);
     bench::StopHvxServer(&server);
   }
@@ -174,6 +219,8 @@ void RunRateCases(const std::string& hvxserver, double seconds, Targets* t) {
   if (StartServer(hvxserver, kLargeWidth, kLargeHeight, "100", &server)) {
     CaseFigures c = RunCase(server, kLargeWidth * kLargeHeight, 1, seconds);
     t->largeAt100Share = c.ok ? c.lowestShare : 0.0;
+    c = RunCase(server, kLargeWidth * kLargeHeight, 8, seconds, Path::kLocal);
+    t->localLargeAt100Share = c.ok ? c.lowestShare : 0.0;
     NoteCopies(t);
     bench::StopHvxServer(&server);
   }
@@ -198,19 +245,30 @@ void RunUnlimitedCases(const std::string& hvxserver, double seconds, Targets* t)
     const char* name;
     int width, height;
     double* ratio;
-  } sizes[] = {{"640x480 8-bit", kSmallWidth, kSmallHeight, &t->smallUnlimitedRatio},
-               {"6 MiB (2048x3072 8-bit)", kLargeWidth, kLargeHeight, &t->largeUnlimitedRatio}};
+    double* localTimesTcp;
+  } sizes[] = {{"640x480 8-bit", kSmallWidth, kSmallHeight, &t->smallUnlimitedRatio,
+                &t->localSmallTimesTcp},
+               {"6 MiB (2048x3072 8-bit)", kLargeWidth, kLargeHeight, &t->largeUnlimitedRatio,
+                &t->localLargeTimesTcp}};
   for (const Size& size : sizes) {
     const int frameBytes = size.width * size.height;
     printf("\n== %s frames, %d pixel bytes, no frame-rate limit ==\n", size.name, frameBytes);
     double raw = RawMegabytesPerSecond(frameBytes, seconds);
+    const double copies = MemcpyFramesPerSecond(frameBytes, seconds);
     bench::HvxServer server;
     if (!StartServer(hvxserver, size.width, size.height, "0", &server)) continue;
     CaseFigures c = RunCase(server, frameBytes, 1, seconds);
+    CaseFigures local = RunCase(server, frameBytes, 1, seconds, Path::kLocal);
     NoteCopies(t);
     if (c.ok && raw > 0.0) {
       *size.ratio = c.megabytesPerSubscriber / raw;
       printf("                    1 subscriber at %.0f%% of raw ZeroMQ\n", 100.0 * *size.ratio);
+    }
+    if (c.ok && local.ok && c.framesPerSubscriber > 0.0) {
+      *size.localTimesTcp = local.framesPerSubscriber / c.framesPerSubscriber;
+      printf("                    1 local subscriber: %.2f times TCP, %.0f%% of memcpy\n",
+             *size.localTimesTcp, 100.0 * local.framesPerSubscriber / copies);
+      if (size.width == kLargeWidth) t->localLargeOfMemcpy = local.framesPerSubscriber / copies;
     }
     bench::StopHvxServer(&server);
   }
@@ -233,6 +291,19 @@ void PrintTargets(const Targets& t) {
     printf("    server CPU %.3f ms per frame (<= 0.7 ms)                           %s\n",
            s.cpuMsPerFrame, bench::Verdict(s.ok && s.cpuMsPerFrame <= 0.7));
   }
+  if (t.localSmallAt100.ok) {
+    const CaseFigures& s = t.localSmallAt100;
+    printf("  16 local subscribers at 100 frames/s: server CPU %.3f ms per frame (<= 0.2 ms) %s\n",
+           s.cpuMsPerFrame, bench::Verdict(s.cpuMsPerFrame <= 0.2));
+    printf("    lowest share %.1f%% (>= 99%%)                                         %s\n",
+           100.0 * s.lowestShare, bench::Verdict(s.lowestShare >= 0.99));
+    printf("    latency p99 %.2f ms (< 1 ms)                                        %s\n",
+           s.p99LatencyMs, bench::Verdict(s.p99LatencyMs < 1.0));
+  }
+  if (t.ran) {
+    printf("  6 MiB at limit 100 to 8 local subscribers: lowest share %.1f%% (>= 99%%) %s\n",
+           100.0 * t.localLargeAt100Share, bench::Verdict(t.localLargeAt100Share >= 0.99));
+  }
   printf("  pixel copies per announced frame, worst case: %.2f (<= 1)              %s\n",
          t.worstCopiesPerFrame, bench::Verdict(t.worstCopiesPerFrame <= 1.0));
   if (t.unlimitedRan) {
@@ -240,6 +311,12 @@ void PrintTargets(const Targets& t) {
            100.0 * t.smallUnlimitedRatio, bench::Verdict(t.smallUnlimitedRatio >= 0.5));
     printf("  no limit, 1 subscriber, 6 MiB: %.0f%% of raw ZeroMQ (>= 50%%)            %s\n",
            100.0 * t.largeUnlimitedRatio, bench::Verdict(t.largeUnlimitedRatio >= 0.5));
+    printf("  1 local subscriber, 640x480: %.2f times TCP (>= 3)                     %s\n",
+           t.localSmallTimesTcp, bench::Verdict(t.localSmallTimesTcp >= 3.0));
+    printf("  1 local subscriber, 6 MiB: %.2f times TCP (>= 3)                       %s\n",
+           t.localLargeTimesTcp, bench::Verdict(t.localLargeTimesTcp >= 3.0));
+    printf("  1 local subscriber, 6 MiB: %.0f%% of memcpy (>= 20%%)                    %s\n",
+           100.0 * t.localLargeOfMemcpy, bench::Verdict(t.localLargeOfMemcpy >= 0.2));
   }
 }
 

@@ -62,6 +62,7 @@ struct Shared {
   uint32_t first GUARDED_BY(mutex) = UINT32_MAX;
   uint32_t last GUARDED_BY(mutex) = 0;
   uint64_t torn GUARDED_BY(mutex) = 0;
+  uint64_t viaSharedMemory GUARDED_BY(mutex) = 0;
   std::vector<double> latencyMs GUARDED_BY(mutex);
 };
 
@@ -72,11 +73,14 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
   std::vector<double> latency;
   uint32_t first = UINT32_MAX, last = 0;
   uint64_t torn = 0;
+  uint64_t viaSharedMemory = 0;
   for (;;) {
     auto now = std::chrono::steady_clock::now();
     if (now >= end) break;
     OrnaReply reply;
-    if (OrnaNextDelivery(subscription, &reply, 200) != ORNA_OK || reply.result != ORNA_OK) continue;
+    // Frames are read in place, as a local client that keeps up would read them.
+    if (OrnaNextDeliveryView(subscription, &reply, 200) != ORNA_OK || reply.result != ORNA_OK)
+      continue;
     double arrival = WallSeconds();
     if (std::chrono::steady_clock::now() < start) continue;
     if (reply.size < ORNA_FRAME_PREFIX_SIZE + static_cast<size_t>(frameBytes)) {
@@ -84,13 +88,21 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
       continue;
     }
     ++*received;
+    if (reply.sharedMemory) ++viaSharedMemory;
     uint32_t number = LoadLe32(reply.bytes + kHeaderFrameNumber);
     first = std::min(first, number);
     last = std::max(last, number);
     double captured = LoadLe32(reply.bytes + kHeaderTimeSeconds) +
                       LoadLe32(reply.bytes + kHeaderTimeMicroseconds) * 1e-6;
     latency.push_back((arrival - captured) * 1000.0);
-    if (!Whole(reply.bytes, static_cast<size_t>(frameBytes))) ++torn;
+    const bool whole = Whole(reply.bytes, static_cast<size_t>(frameBytes));
+    // A frame the ring overwrote while it was read is missed, not received.
+    if (!OrnaDeliveryIntact(reply)) {
+      --*received;
+      latency.pop_back();
+      continue;
+    }
+    if (!whole) ++torn;
   }
   *share = last >= first && first != UINT32_MAX
                ? static_cast<double>(*received) / static_cast<double>(last - first + 1)
@@ -99,14 +111,18 @@ void Subscriber(OrnaSubscription* subscription, int frameBytes,
   shared->first = std::min(shared->first, first);
   shared->last = std::max(shared->last, last);
   shared->torn += torn;
+  shared->viaSharedMemory += viaSharedMemory;
   shared->latencyMs.insert(shared->latencyMs.end(), latency.begin(), latency.end());
 }
 
 }  // namespace
 
-WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds) {
+WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds,
+                         bool local) {
   WatchFigures f;
   std::vector<OrnaSubscription*> subscriptions(static_cast<size_t>(subscribers), nullptr);
+  // The library looks at the variable when a subscription is made.
+  setenv("ORNA_SHARED_MEMORY", local ? "1" : "0", 1);
   for (OrnaSubscription*& s : subscriptions) {
     int r = OrnaSubscribe(kHvxOutputAddress, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, 5000, &s);
     if (r != ORNA_OK) {
@@ -147,6 +163,7 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
   f.firstFrameNumber = shared.first == UINT32_MAX ? 0 : shared.first;
   f.lastFrameNumber = shared.last;
   f.torn = shared.torn;
+  f.viaSharedMemory = shared.viaSharedMemory;
   f.latencyMs = std::move(shared.latencyMs);
   f.serverCpuSeconds = cpuAfter > cpuBefore ? cpuAfter - cpuBefore : 0.0;
   f.ok = f.lastFrameNumber > 0;

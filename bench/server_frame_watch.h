@@ -20,6 +20,7 @@ struct WatchFigures {
   // last one it received that it received.
   std::vector<double> share;
   uint64_t torn = 0;                 // frames whose pixels belong to another frame
+  uint64_t viaSharedMemory = 0;      // frames that came through the server's frame ring
   std::vector<double> latencyMs;     // capture time (header) to arrival, every frame
   double serverCpuSeconds = 0.0;     // of the server process over the window
   // The server's own counters over the window (its "describe" answer): pixel copies
@@ -32,8 +33,10 @@ struct WatchFigures {
 
 // Subscribes SUBSCRIBERS clients to Frame.Sched of the server (pid SERVER_PID) with
 // frames of FRAME_BYTES pixels, warms up 1 s, counts for SECONDS, and unsubscribes.
+// LOCAL: the subscribers take frames through shared memory; else over TCP.
 // Every pixel at a fixed stride (and the last) is compared with the frame the header
 // names.
-WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds);
+WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double seconds,
+                         bool local);
 
 }  // namespace bench

@@ -81,6 +81,7 @@ void OrnaTakeAnswer(const orna_wire::ReplyHeader& header, OrnaParts& parts, Orna
       header.kind == orna_wire::kDelivery || header.kind == orna_wire::kRingDelivery ? header.aux
                                                                                       : 0;
   reply->sharedMemory = false;
+  reply->ringView.reset();
   reply->bytes = nullptr;
   reply->size = 0;
   reply->owner.reset();

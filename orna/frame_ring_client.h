@@ -36,3 +36,9 @@ bool OrnaMapFrameRing(const orna_wire::RingNotice& notice, std::shared_ptr<OrnaC
 
 // The notice's frame in RING as the ring's reader sees it.
 FrameRingNotice OrnaRingFrameOf(const orna_wire::RingNotice& notice);
+
+// A frame taken in place: the ring (kept mapped) and where the frame lies in it.
+struct OrnaRingView {
+  std::shared_ptr<OrnaClientRing> ring;
+  FrameRingNotice frame;
+};

@@ -14,6 +14,8 @@
 
 #include "orna/orna_api.h"
 
+struct OrnaRingView;
+
 // The answer of a call, or one delivery of a contract.
 struct OrnaReply {
   int result = ORNA_CONNECTION_TIMEOUT;
@@ -28,6 +30,8 @@ struct OrnaReply {
   const uint8_t* bytes = nullptr;
   size_t size = 0;
   std::shared_ptr<const void> owner;
+  // A frame taken as a view (OrnaNextDeliveryView): where it lies in the frame ring.
+  std::shared_ptr<const OrnaRingView> ringView;
 };
 
 // What a call sends: the output wanted (format and count; format ORNA_FMT_NULL or
@@ -89,6 +93,13 @@ int OrnaSubscribe(const char* address, const char* property, short format, int32
 // used (refused, corrupt) makes one delivery answer ORNA_OPERATION_FAILED with the
 // reason as its text; the subscription then takes its frames over TCP.
 int OrnaNextDelivery(OrnaSubscription* subscription, OrnaReply* reply, int timeoutMs);
+// The same, but a frame that comes through the frame ring is not copied: reply->bytes
+// points into the ring (which reply keeps mapped), where the frame stays until the
+// server writes that slot again. Read it, then ask OrnaDeliveryIntact: false means the
+// server overwrote it meanwhile, and what was read may be torn (take it as missed). A
+// frame that came over TCP is the reply's own and always intact.
+int OrnaNextDeliveryView(OrnaSubscription* subscription, OrnaReply* reply, int timeoutMs);
+bool OrnaDeliveryIntact(const OrnaReply& reply);
 // Frames this subscription missed because the ring moved on before they were read.
 uint64_t OrnaSubscriptionMissed(const OrnaSubscription* subscription);
 // Ends the subscription (tells the server) and frees it. Null is allowed.

@@ -40,10 +40,11 @@ bool SendSubscription(OrnaSubscription* s, const OrnaDeadline& deadline) {
 
 enum class RingTake { kTaken, kMissed, kRefused };
 
-// The frame of a ring delivery into *reply, copied out of the ring. kRefused: the ring
-// can't be used; *reply then says why, and the subscription asks for TCP at once.
+// The frame of a ring delivery into *reply: copied out of the ring, or as a view of it.
+// kRefused: the ring can't be used; *reply then says why, and the subscription asks for
+// TCP at once.
 RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& header,
-                          OrnaParts& parts, OrnaReply* reply) {
+                          OrnaParts& parts, bool view, OrnaReply* reply) {
   OrnaParts none;
   OrnaTakeAnswer(header, none, reply);
   std::string why;
@@ -52,15 +53,32 @@ RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& hea
       !orna_wire::DecodeRingNotice(parts.part[1].data(), parts.part[1].size(), &notice)) {
     why = "a frame ring notice that is not one";
   } else if (OrnaMapFrameRing(notice, &s->ring, &why)) {
-    if (s->buffer == nullptr || s->buffer.use_count() > 1)
-      s->buffer = std::make_shared<std::vector<uint8_t>>();
-    s->buffer->resize(notice.length);
     const FrameRingNotice frame = OrnaRingFrameOf(notice);
-    switch (CopyFrameRingFrame(s->ring->reader, frame, s->buffer->data(), s->buffer->size())) {
+    const uint8_t* inPlace = nullptr;
+    FrameRingRead read = FrameRingRead::kInvalid;
+    if (view) {
+      read = LocateFrameRingFrame(s->ring->reader, frame, &inPlace);
+    } else {
+      if (s->buffer == nullptr || s->buffer.use_count() > 1)
+        s->buffer = std::make_shared<std::vector<uint8_t>>();
+      s->buffer->resize(notice.length);
+      read = CopyFrameRingFrame(s->ring->reader, frame, s->buffer->data(), s->buffer->size());
+    }
+    switch (read) {
       case FrameRingRead::kOk:
-        reply->bytes = s->buffer->data();
-        reply->size = s->buffer->size();
-        reply->owner = s->buffer;
+        if (view) {
+          auto held = std::make_shared<OrnaRingView>();
+          held->ring = s->ring;
+          held->frame = frame;
+          reply->bytes = inPlace;
+          reply->size = notice.length;
+          reply->owner = held;
+          reply->ringView = held;
+        } else {
+          reply->bytes = s->buffer->data();
+          reply->size = s->buffer->size();
+          reply->owner = s->buffer;
+        }
         reply->sharedMemory = true;
         return RingTake::kTaken;
       case FrameRingRead::kOvertaken:
@@ -143,8 +161,11 @@ int OrnaSubscribe(const char* address, const char* property, short format, int32
   return ORNA_OK;
 }
 
-int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
+namespace {
+
+int NextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs, bool view) {
   if (s == nullptr || reply == nullptr) return ORNA_INVALID_ARGUMENT;
+  reply->ringView.reset();
   OrnaDeadline deadline(timeoutMs);
   for (;;) {
     auto now = std::chrono::steady_clock::now();
@@ -172,7 +193,7 @@ int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
         }
         if (header.id != s->contractId) continue;
         if (header.kind == orna_wire::kRingDelivery) {
-          if (TakeRingDelivery(s, header, parts, reply) == RingTake::kMissed) continue;
+          if (TakeRingDelivery(s, header, parts, view, reply) == RingTake::kMissed) continue;
           return ORNA_OK;
         }
         if (header.kind != orna_wire::kDelivery) continue;
@@ -182,6 +203,21 @@ int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
     }
     if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
   }
+}
+
+}  // namespace
+
+int OrnaNextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
+  return NextDelivery(s, reply, timeoutMs, false);
+}
+
+int OrnaNextDeliveryView(OrnaSubscription* s, OrnaReply* reply, int timeoutMs) {
+  return NextDelivery(s, reply, timeoutMs, true);
+}
+
+bool OrnaDeliveryIntact(const OrnaReply& reply) {
+  if (reply.ringView == nullptr) return true;
+  return FrameRingStillHolds(reply.ringView->ring->reader, reply.ringView->frame);
 }
 
 uint64_t OrnaSubscriptionMissed(const OrnaSubscription* s) { return s != nullptr ? s->missed : 0; }

@@ -146,6 +146,35 @@ TEST_F(LocalDeliveryTest, AStalledSubscriberMissesOvertakenFramesAndHoldsNobodyU
   EXPECT_LE(OrnaSubscriptionMissed(reading), 3u);
 }
 
+// A frame taken in place stays intact while the server writes other slots, and is no
+// longer once the ring has come round to its slot again.
+TEST_F(LocalDeliveryTest, AViewIsIntactUntilTheRingComesRoundToItsSlot) {
+  TestServerOptions options;
+  options.environment = {{"ORNA_SHARED_MEMORY_SLOTS", "2"}};
+  TestServerProcess* server = StartFrames("100", options);
+  ASSERT_NE(nullptr, server);
+  OrnaSubscription* s = Subscribe(*server);
+  OrnaReply reply;
+  ASSERT_EQ(ORNA_OK, OrnaNextDeliveryView(s, &reply, kCallTimeoutMs));
+  ASSERT_EQ(ORNA_OK, reply.result) << reply.text;
+  ASSERT_TRUE(reply.sharedMemory);
+  const Frame f = Look(reply);
+  EXPECT_TRUE(f.whole);
+  // Two slots at 100 frames/s: 20 ms on, the slot has been written again.
+  EXPECT_TRUE(WaitUntil(5000, [&] { return !OrnaDeliveryIntact(reply); }));
+  // The next view is whole again and the stalled one stays mapped (no crash reading it).
+  OrnaReply next;
+  ASSERT_EQ(ORNA_OK, OrnaNextDeliveryView(s, &next, kCallTimeoutMs));
+  volatile uint8_t touch = reply.bytes[reply.size - 1];
+  (void)touch;
+  // A TCP frame is its reply's own.
+  OrnaSubscription* tcp = Subscribe(*server, true);
+  OrnaReply own;
+  ASSERT_EQ(ORNA_OK, OrnaNextDeliveryView(tcp, &own, kCallTimeoutMs));
+  EXPECT_FALSE(own.sharedMemory);
+  EXPECT_TRUE(OrnaDeliveryIntact(own));
+}
+
 // A ring that isn't private to the user (others may write it, another user owns it) or
 // that holds no ring: the new subscriber's first delivery says why, the rest come over
 // TCP, whole.
