@@ -126,11 +126,14 @@ WatchFigures WatchFrames(int serverPid, int frameBytes, int subscribers, double 
   for (OrnaSubscription*& s : subscriptions) {
     int r = OrnaSubscribe(kHvxOutputAddress, "Frame.Sched", ORNA_FMT_IMAGE, frameBytes, 0, 5000, &s);
     if (r != ORNA_OK) {
+      unsetenv("ORNA_SHARED_MEMORY");
       f.error = std::string("subscription refused: ") + OrnaErrorText(r);
       for (OrnaSubscription* t : subscriptions) OrnaUnsubscribe(t);
       return f;
     }
   }
+  // Not left for the servers the bench starts later, which inherit the environment.
+  unsetenv("ORNA_SHARED_MEMORY");
   f.received.assign(static_cast<size_t>(subscribers), 0);
   f.share.assign(static_cast<size_t>(subscribers), 0.0);
   Shared shared;

@@ -44,12 +44,14 @@ class ServerSystemTest : public ::testing::Test {
   }
   void TearDown() override { run_.Stop(); }
 
-  // ornactl ARGS against this server; its exit code, output in *output.
-  int Ornactl(const std::vector<std::string>& args, std::string* output) {
+  // ornactl ARGS against this server; its exit code, output in *output. TCP_ONLY: the
+  // client takes frames over TCP, not through shared memory.
+  int Ornactl(const std::vector<std::string>& args, std::string* output, bool tcpOnly = false) {
     ChildOptions options;
     options.program = ORNACTL_PATH;
     options.args = args;
     options.environment = run_.Environment();
+    if (tcpOnly) options.environment.emplace_back("ORNA_SHARED_MEMORY", "0");
     return RunToEnd(options, 30000, output);
   }
 
@@ -119,26 +121,34 @@ TEST_F(ServerSystemTest, ReadsStatusVersionNameAndFrameRate) {
   EXPECT_LE(rate, 30.0);
 }
 
+// The same whole frames in order whichever way they come: through shared memory (a
+// client on the server's host) or over TCP (ORNA_SHARED_MEMORY=0).
 TEST_F(ServerSystemTest, MonitorFrameSchedReceivesWholeFramesInOrder) {
   ASSERT_NO_FATAL_FAILURE(StartServer("25"));
-  std::string output;
-  ASSERT_EQ(0, Ornactl({"monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
-                        "--updates", "15", "--seconds", "20", "--json"},
-                       &output))
-      << output;
-  std::vector<std::string> lines = Lines(output);
-  ASSERT_EQ(15u, lines.size()) << output;
-  long long previous = 0;
-  for (const std::string& line : lines) {
-    EXPECT_NE(std::string::npos, line.find("\"magic\":\"QDR3\"")) << line;
-    long long frameNumber = JsonNumber(line, "frameNumber");
-    EXPECT_GT(frameNumber, previous) << line;
-    previous = frameNumber;
-    uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
-    std::vector<uint8_t> expected(kWidth * kHeight, FrameOfPass(pass));
-    EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
-              JsonNumber(line, "crc32"))
-        << "pixels of another frame than the header says: " << line;
+  for (const bool tcpOnly : {false, true}) {
+    SCOPED_TRACE(tcpOnly ? "tcp" : "shared memory");
+    std::string output;
+    ASSERT_EQ(0, Ornactl({"monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
+                          "--updates", "15", "--seconds", "20", "--json"},
+                         &output, tcpOnly))
+        << output;
+    std::vector<std::string> lines = Lines(output);
+    ASSERT_EQ(15u, lines.size()) << output;
+    long long previous = 0;
+    for (const std::string& line : lines) {
+      EXPECT_NE(std::string::npos, line.find("\"magic\":\"QDR3\"")) << line;
+      EXPECT_NE(std::string::npos,
+                line.find(tcpOnly ? "\"path\":\"tcp\"" : "\"path\":\"shared memory\""))
+          << line;
+      long long frameNumber = JsonNumber(line, "frameNumber");
+      EXPECT_GT(frameNumber, previous) << line;
+      previous = frameNumber;
+      uint32_t pass = static_cast<uint32_t>(JsonNumber(line, "passNumber"));
+      std::vector<uint8_t> expected(kWidth * kHeight, FrameOfPass(pass));
+      EXPECT_EQ(static_cast<long long>(ornactl::Crc32(expected.data(), expected.size())),
+                JsonNumber(line, "crc32"))
+          << "pixels of another frame than the header says: " << line;
+    }
   }
 }
 

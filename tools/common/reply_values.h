@@ -20,8 +20,9 @@ struct ReplyData {
   short format = 0;
   int32_t count = 0;
   double stamp = 0.0;
-  bool isDelivery = false;  // deliveries also show their sequence number
+  bool isDelivery = false;  // deliveries also show their sequence number and path
   uint32_t sequence = 0;
+  bool sharedMemory = false;  // the delivery came through the server's frame ring
   const uint8_t* bytes = nullptr;
   size_t size = 0;
   std::string savedPath;    // the PNG file written for this frame, if any

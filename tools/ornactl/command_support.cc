@@ -80,6 +80,7 @@ ReplyData ToReplyData(const OrnaReply& reply, bool isDelivery) {
   data.stamp = reply.stamp;
   data.isDelivery = isDelivery;
   data.sequence = reply.sequence;
+  data.sharedMemory = reply.sharedMemory;
   data.bytes = reply.bytes;
   data.size = reply.bytes != nullptr ? reply.size : 0;
   return data;

@@ -95,7 +95,10 @@ std::string JsonReplyLine(const ReplyData& r) {
   line["format"] = r.format;
   line["count"] = r.count;
   line["timestamp"] = JsonNumber(r.stamp);
-  if (r.isDelivery) line["sequence"] = r.sequence;
+  if (r.isDelivery) {
+    line["sequence"] = r.sequence;
+    line["path"] = r.sharedMemory ? "shared memory" : "tcp";
+  }
   line["value"] = ValueOf(r);
   const std::string problem = ReplyDataProblem(r);
   if (!problem.empty()) line["problem"] = JsonText(problem);

@@ -94,7 +94,11 @@ void PrintDeliveries(OrnaSubscription* subscription, const MonitorOptions& optio
       if (left < waitMs) waitMs = static_cast<int>(left);
     }
     OrnaReply reply;
-    const int waited = OrnaNextDelivery(subscription, &reply, waitMs);
+    // Frames are read in place unless they are saved (a PNG written from a frame the
+    // ring overwrote meanwhile couldn't be taken back).
+    const bool inPlace = options.pngDirectory.empty();
+    const int waited = inPlace ? OrnaNextDeliveryView(subscription, &reply, waitMs)
+                               : OrnaNextDelivery(subscription, &reply, waitMs);
     if (waited == ORNA_CONNECTION_TIMEOUT) continue;
     if (waited != 0) {
       std::fprintf(stderr, "ornactl: waiting for deliveries failed: %d %s\n", waited,
@@ -102,16 +106,21 @@ void PrintDeliveries(OrnaSubscription* subscription, const MonitorOptions& optio
       tally->failed = true;
       return;
     }
-    ++tally->deliveries;
     ReplyData data = ToReplyData(reply, true);
-    if (reply.result != 0 || !ReplyDataProblem(data).empty()) tally->failed = true;
+    std::string line = ReplyLine(data, options.call.json);
+    const bool problem = !ReplyDataProblem(data).empty();
+    // Overwritten while it was read: missed, as if it had never come.
+    if (!OrnaDeliveryIntact(reply)) continue;
+    ++tally->deliveries;
+    if (reply.result != 0 || problem) tally->failed = true;
     if (reply.result == 0) ++tally->good;
     if (reply.result == 0 && reply.format == ORNA_FMT_IMAGE && !options.pngDirectory.empty() &&
         !SaveFrame(reply, options.pngDirectory, &data.savedPath)) {
       tally->failed = true;
     }
+    if (!data.savedPath.empty()) line = ReplyLine(data, options.call.json);
     // Nobody reads the output any more: stop as if interrupted.
-    if (!PrintLine(ReplyLine(data, options.call.json))) return;
+    if (!PrintLine(line)) return;
   }
 }
 
