@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/current_user_windows.h"
 #include "platform/private_files.h"
 #include "platform/processes.h"
 #include "platform/write_all_windows.h"
@@ -20,33 +21,8 @@ namespace {
 constexpr DWORD kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
                                WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-// The user of the process, read once.
-struct UserSid {
-  bool known = false;
-  alignas(DWORD) unsigned char bytes[SECURITY_MAX_SID_SIZE];
-};
-
-UserSid ReadUserSid() {
-  UserSid user;
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return user;
-  alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD used = 0;
-  if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &used)) {
-    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-    user.known = CopySid(sizeof user.bytes, user.bytes, sid) != 0;
-  }
-  CloseHandle(token);
-  return user;
-}
-
-PSID CurrentUser() {
-  static UserSid user = ReadUserSid();
-  return user.known ? static_cast<PSID>(user.bytes) : nullptr;
-}
-
 bool IsTrustedSid(PSID sid) {
-  PSID user = CurrentUser();
+  PSID user = SysCurrentUserSid();
   return (user != nullptr && EqualSid(sid, user)) || IsWellKnownSid(sid, WinLocalSystemSid) ||
          IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
 }
@@ -125,7 +101,7 @@ struct PrivateDescriptor {
 };
 
 bool MakePrivateDescriptor(bool folder, PrivateDescriptor* made) {
-  PSID user = CurrentUser();
+  PSID user = SysCurrentUserSid();
   if (user == nullptr) return false;
   PACL acl = reinterpret_cast<PACL>(made->acl);
   DWORD inherit = folder ? OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE : 0;

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
-bool SysIsSharedMemoryName(const char* name) {
+namespace {
+
+bool IsPlainName(const char* name) {
   if (name == nullptr || name[0] == '\0' || name[0] == '.') return false;
   size_t length = strnlen(name, kSysSharedMemoryNameLimit + 1);
   if (length > kSysSharedMemoryNameLimit) return false;
@@ -15,6 +17,14 @@ bool SysIsSharedMemoryName(const char* name) {
     if (!plain) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool SysIsSharedMemoryName(const char* name, std::string* why) {
+  if (IsPlainName(name)) return true;
+  if (why != nullptr) *why = "bad shared memory name (letters, digits, '.', '-', '_' wanted)";
+  return false;
 }
 
 bool SysIsHostIdentity(const std::string& text) {

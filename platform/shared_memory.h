@@ -26,8 +26,8 @@ struct SysSharedMemory;  // one mapping of a named region
 inline constexpr size_t kSysSharedMemoryNameLimit = 64;
 inline constexpr size_t kSysHostIdentityLimit = 63;
 
-// Whether name may name a region (see above).
-bool SysIsSharedMemoryName(const char* name);
+// Whether name may name a region (see above); when not, *why (if given) says so.
+bool SysIsSharedMemoryName(const char* name, std::string* why = nullptr);
 
 // The server's side: makes the region name of size bytes (size > 0), private to the
 // user, zero-filled, mapped read-write. On POSIX a region of that name left behind (by

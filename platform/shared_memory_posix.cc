@@ -75,10 +75,7 @@ bool Acceptable(int fd, const std::string& object, size_t minimumSize, size_t* s
 
 SysSharedMemory* SysCreateSharedMemory(const char* name, size_t size, std::string* why) {
   why->clear();
-  if (!SysIsSharedMemoryName(name)) {
-    *why = "bad shared memory name (letters, digits, '.', '-', '_' wanted)";
-    return nullptr;
-  }
+  if (!SysIsSharedMemoryName(name, why)) return nullptr;
   if (size == 0 || size > static_cast<uint64_t>(INT64_MAX)) {
     *why = "bad shared memory size " + std::to_string(size);
     return nullptr;
@@ -126,10 +123,7 @@ SysSharedMemory* SysCreateSharedMemory(const char* name, size_t size, std::strin
 
 SysSharedMemory* SysOpenSharedMemory(const char* name, size_t minimumSize, std::string* why) {
   why->clear();
-  if (!SysIsSharedMemoryName(name)) {
-    *why = "bad shared memory name (letters, digits, '.', '-', '_' wanted)";
-    return nullptr;
-  }
+  if (!SysIsSharedMemoryName(name, why)) return nullptr;
   const std::string object = ObjectName(name);
   int fd = OpenExisting(object);
   if (fd < 0) {

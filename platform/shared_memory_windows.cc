@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/current_user_windows.h"
 #include "platform/shared_memory.h"
 
 struct SysSharedMemory {
@@ -28,34 +29,9 @@ constexpr DWORD kWriteRights = FILE_MAP_WRITE | SECTION_EXTEND_SIZE | WRITE_DAC 
 // The rights that let a holder read the contents.
 constexpr DWORD kReadRights = FILE_MAP_READ | GENERIC_READ | GENERIC_ALL;
 
-// The user of the process, read once.
-struct UserSid {
-  bool known = false;
-  alignas(DWORD) unsigned char bytes[SECURITY_MAX_SID_SIZE];
-};
-
-UserSid ReadUserSid() {
-  UserSid user;
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return user;
-  alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD used = 0;
-  if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &used)) {
-    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-    user.known = CopySid(sizeof user.bytes, user.bytes, sid) != 0;
-  }
-  CloseHandle(token);
-  return user;
-}
-
-PSID CurrentUser() {
-  static UserSid user = ReadUserSid();
-  return user.known ? static_cast<PSID>(user.bytes) : nullptr;
-}
-
 // The user and the system itself, which may do anything anyway.
 bool IsTrustedSid(PSID sid) {
-  PSID user = CurrentUser();
+  PSID user = SysCurrentUserSid();
   return (user != nullptr && EqualSid(sid, user)) || IsWellKnownSid(sid, WinLocalSystemSid);
 }
 
@@ -92,7 +68,7 @@ bool Acceptable(HANDLE mapping, const std::string& object, std::string* why) {
     *why = "can't look at shared memory " + object + " (error " + std::to_string(error) + ")";
     return false;
   }
-  PSID user = CurrentUser();
+  PSID user = SysCurrentUserSid();
   bool ok = false;
   if (owner == nullptr || user == nullptr || !EqualSid(owner, user)) {
     *why = "shared memory " + object + " is owned by another user";
@@ -116,7 +92,7 @@ struct PrivateDescriptor {
 };
 
 bool MakePrivateDescriptor(PrivateDescriptor* made) {
-  PSID user = CurrentUser();
+  PSID user = SysCurrentUserSid();
   if (user == nullptr) return false;
   PACL acl = reinterpret_cast<PACL>(made->acl);
   return InitializeSecurityDescriptor(&made->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
@@ -131,10 +107,7 @@ bool MakePrivateDescriptor(PrivateDescriptor* made) {
 
 SysSharedMemory* SysCreateSharedMemory(const char* name, size_t size, std::string* why) {
   why->clear();
-  if (!SysIsSharedMemoryName(name)) {
-    *why = "bad shared memory name (letters, digits, '.', '-', '_' wanted)";
-    return nullptr;
-  }
+  if (!SysIsSharedMemoryName(name, why)) return nullptr;
   if (size == 0) {
     *why = "bad shared memory size 0";
     return nullptr;
@@ -181,10 +154,7 @@ SysSharedMemory* SysCreateSharedMemory(const char* name, size_t size, std::strin
 
 SysSharedMemory* SysOpenSharedMemory(const char* name, size_t minimumSize, std::string* why) {
   why->clear();
-  if (!SysIsSharedMemoryName(name)) {
-    *why = "bad shared memory name (letters, digits, '.', '-', '_' wanted)";
-    return nullptr;
-  }
+  if (!SysIsSharedMemoryName(name, why)) return nullptr;
   const std::string object = ObjectName(name);
   HANDLE mapping = OpenFileMappingA(FILE_MAP_READ | READ_CONTROL, FALSE, object.c_str());
   if (mapping == nullptr) {

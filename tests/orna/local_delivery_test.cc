@@ -231,6 +231,28 @@ TEST_F(LocalDeliveryTest, ARingRefusedOrCorruptGivesOneErrorThenTcp) {
   }
 }
 
+// Two servers on one host: each its own ring, each local subscriber its own server's
+// frames.
+TEST_F(LocalDeliveryTest, TwoServersOnOneHostKeepTheirRingsApart) {
+  TestServerProcess* first = StartFrames("50");
+  TestServerOptions other;
+  other.server = "ORNATEST2";
+  TestServerProcess* second = StartFrames("50", other);
+  ASSERT_NE(nullptr, first);
+  ASSERT_NE(nullptr, second);
+  ASSERT_NE(first->port(), second->port());
+  const std::vector<Frame> a = Take(Subscribe(*first), 10);
+  const std::vector<Frame> b = Take(Subscribe(*second), 10);
+  ASSERT_EQ(10u, a.size());
+  ASSERT_EQ(10u, b.size());
+  for (const std::vector<Frame>* got : {&a, &b}) {
+    for (const Frame& f : *got) EXPECT_TRUE(f.whole && f.sharedMemory) << f.number;
+  }
+  struct stat ring;
+  EXPECT_EQ(0, stat(RingPath(*first).c_str(), &ring));
+  EXPECT_EQ(0, stat(RingPath(*second).c_str(), &ring));
+}
+
 // A server killed leaves its ring behind; started again on its port it makes a new one,
 // and a subscriber that stayed goes on taking frames through it.
 TEST_F(LocalDeliveryTest, AServerKilledAndStartedAgainServesItsLocalSubscriberOn) {
