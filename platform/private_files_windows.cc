@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/current_user_windows.h"
+#include "platform/access_control_windows.h"
 #include "platform/private_files.h"
 #include "platform/processes.h"
 #include "platform/write_all_windows.h"
@@ -30,20 +30,9 @@ bool IsTrustedSid(PSID sid) {
 // The rights that let a holder read an entry's contents.
 constexpr DWORD kReadRights = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
 
-// Whether the access list grants anyone untrusted one of RIGHTS on the entry it guards.
+// Whether the access list grants anyone untrusted one of rights.
 bool GrantsOthers(PACL acl, DWORD rights) {
-  if (acl == nullptr) return true;  // a null access list grants everyone everything
-  for (DWORD i = 0; i < acl->AceCount; ++i) {
-    void* entry = nullptr;
-    if (!GetAce(acl, i, &entry)) return true;
-    ACE_HEADER* header = static_cast<ACE_HEADER*>(entry);
-    // An entry only for what is made inside a folder doesn't apply to the folder.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
-      continue;
-    ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & rights) != 0 && !IsTrustedSid(&allowed->SidStart)) return true;
-  }
-  return false;
+  return SysAclGrantsOthers(acl, rights, IsTrustedSid);
 }
 
 // Fills info from an open handle (opened with READ_CONTROL). False when the handle

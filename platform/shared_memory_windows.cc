@@ -12,7 +12,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/current_user_windows.h"
+#include "platform/access_control_windows.h"
 #include "platform/shared_memory.h"
 
 struct SysSharedMemory {
@@ -37,17 +37,7 @@ bool IsTrustedSid(PSID sid) {
 
 // Whether the access list grants anyone untrusted one of rights.
 bool GrantsOthers(PACL acl, DWORD rights) {
-  if (acl == nullptr) return true;  // a null access list grants everyone everything
-  for (DWORD i = 0; i < acl->AceCount; ++i) {
-    void* entry = nullptr;
-    if (!GetAce(acl, i, &entry)) return true;
-    ACE_HEADER* header = static_cast<ACE_HEADER*>(entry);
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
-      continue;
-    ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & rights) != 0 && !IsTrustedSid(&allowed->SidStart)) return true;
-  }
-  return false;
+  return SysAclGrantsOthers(acl, rights, IsTrustedSid);
 }
 
 std::string ObjectName(const char* name) { return std::string("Local\\") + name; }

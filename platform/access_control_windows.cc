@@ -1,4 +1,4 @@
-#include "platform/current_user_windows.h"
+#include "platform/access_control_windows.h"
 
 namespace {
 
@@ -26,4 +26,18 @@ UserSid ReadUserSid() {
 PSID SysCurrentUserSid() {
   static UserSid user = ReadUserSid();
   return user.known ? static_cast<PSID>(user.bytes) : nullptr;
+}
+
+bool SysAclGrantsOthers(PACL acl, DWORD rights, bool (*trusted)(PSID sid)) {
+  if (acl == nullptr) return true;
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(acl, i, &entry)) return true;
+    ACE_HEADER* header = static_cast<ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
+      continue;
+    ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if ((allowed->Mask & rights) != 0 && !trusted(&allowed->SidStart)) return true;
+  }
+  return false;
 }
