@@ -1,14 +1,18 @@
 // The frame ring: frames written and read back through notices, the notices a reader
 // must refuse (overtaken, of another ring, not fitting the ring), headers that are no
-// ring's. (frame_ring_race_test.cc races a reader against the writer.)
+// ring's, and ring names a client won't open. (frame_ring_race_test.cc races a reader
+// against the writer.)
 
 #include "orna/frame_ring.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "orna/frame_ring_client.h"
 
 namespace {
 
@@ -136,6 +140,30 @@ TEST_F(FrameRingTest, HeadersThatAreNoRingsAreRefusedWithTheReason) {
   EXPECT_FALSE(OpenFrameRing(Base(), layout_.totalSize - 1, &reader, &why));
   EXPECT_NE(std::string::npos, why.find("larger than its shared memory")) << why;
   EXPECT_FALSE(OpenFrameRing(Base(), kFrameRingHeaderSize - 1, &reader, &why));
+}
+
+}  // namespace
+
+namespace {
+
+// A client opens no shared memory but a ring a server names after its port: a hostile
+// server can't make it map another program's region.
+TEST(FrameRingClientTest, OnlyARingNameOfAServerIsOpened) {
+  for (const char* name : {"other-region", "orna-ring-", "orna-ring-123456", "orna-ring-12a"}) {
+    orna_wire::RingNotice notice;
+    orna_wire::CopyName(notice.ring, sizeof notice.ring, name);
+    std::shared_ptr<OrnaClientRing> ring;
+    std::string why;
+    EXPECT_FALSE(OrnaMapFrameRing(notice, &ring, &why)) << name;
+    EXPECT_NE(std::string::npos, why.find("as its frame ring")) << name << ": " << why;
+  }
+  // A name of the right form is looked for (and, here, not found).
+  orna_wire::RingNotice notice;
+  orna_wire::CopyName(notice.ring, sizeof notice.ring, "orna-ring-1");
+  std::shared_ptr<OrnaClientRing> ring;
+  std::string why;
+  EXPECT_FALSE(OrnaMapFrameRing(notice, &ring, &why));
+  EXPECT_EQ(std::string::npos, why.find("as its frame ring")) << why;
 }
 
 }  // namespace

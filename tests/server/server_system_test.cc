@@ -162,6 +162,45 @@ TEST_F(ServerSystemTest, DoRestartWrittenAnswersServerRestarting) {
   EXPECT_NE(std::string::npos, output.find("513")) << output;
 }
 
+// A restart onto an animation of larger frames than the frame ring's slots: a client
+// on the server's host goes on taking them through shared memory, whole.
+TEST_F(ServerSystemTest, LocalSubscriberFollowsARestartToLargerFrames) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("50"));
+  OrnaSubscription* s = nullptr;
+  ASSERT_EQ(0, OrnaSubscribe(run_.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                             static_cast<int32_t>(kSlotPixelCapacity), 0, 3000, &s));
+  OrnaReply reply;
+  ASSERT_EQ(0, OrnaNextDelivery(s, &reply, 5000));
+  EXPECT_TRUE(reply.sharedMemory);
+  constexpr int kLargeWidth = 512, kLargeHeight = 384;  // beyond the first ring's slots
+  ASSERT_TRUE(run_.WriteAnimation(CounterAnimation(kLargeWidth, kLargeHeight, kFrames)));
+  OrnaRequest restart;
+  restart.inFormat = ORNA_FMT_INT32;
+  restart.inCount = 1;
+  restart.inBytes = std::string("\x01\0\0\0", 4);
+  restart.access = ORNA_ACCESS_WRITE;
+  OrnaReply restarting;
+  ASSERT_EQ(513, OrnaCall(run_.Address("Server").c_str(), "DoRestart", restart, &restarting, 3000));
+  bool large = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (!large && std::chrono::steady_clock::now() < end) {
+    if (OrnaNextDelivery(s, &reply, 500) != 0 || reply.result != 0) continue;
+    if (reply.count != kLargeWidth * kLargeHeight) continue;
+    large = true;
+    EXPECT_TRUE(reply.sharedMemory);
+    // The playback starts again at a restart while the pass numbers run on: every pixel
+    // holds the same animation frame's number.
+    const uint8_t expected = reply.bytes[kFramePrefixSize];
+    EXPECT_LT(expected, kFrames);
+    size_t wrong = 0;
+    for (int i = 0; i < kLargeWidth * kLargeHeight; ++i)
+      wrong += reply.bytes[kFramePrefixSize + i] != expected;
+    EXPECT_EQ(0u, wrong);
+  }
+  EXPECT_TRUE(large);
+  OrnaUnsubscribe(s);
+}
+
 // Several subscribers at the highest limit the server promises whole frames for; every
 // frame any of them gets must hold the pixels its header names.
 TEST_F(ServerSystemTest, SubscribersAtLimit100GetOnlyWholeFrames) {
