@@ -53,23 +53,34 @@ ReplyHeader Ack(const RequestHeader& request, int result) {
   return h;
 }
 
+// The message parts of a frame ring notice, made once per delivery for all its local
+// subscribers.
+struct RingParts {
+  bool made = false;
+  bool usable = false;
+  OrnaMessage head;
+  OrnaMessage body;
+};
+
 // Finishes the message to a subscriber on the server's host (opened already) with the
 // notice of where the frame of DATA lies in the frame ring; false, nothing sent, when
 // the frame must go over TCP instead (not a frame, or no ring). The frame is put into
 // the ring once for all local subscribers, and only when one of them can take it.
 bool FinishWithRingNotice(const OrnaSubscriber& subscriber, ReplyHeader header,
-                          OrnaAnswerData* data) {
+                          OrnaAnswerData* data, RingParts* parts) {
   if (!subscriber.local || header.format != ORNA_FMT_IMAGE || !data->present) return false;
-  orna_wire::RingNotice notice;
-  OrnaMessage head;
-  OrnaMessage body;
-  uint8_t bytes[orna_wire::kRingNoticeSize];
-  header.kind = orna_wire::kRingDelivery;
-  if (!OrnaPutFrameInRing(data, &notice) || !OrnaEncodeReply(header, &head)) return false;
-  orna_wire::EncodeRingNotice(notice, bytes);
-  if (!body.Assign(bytes, sizeof bytes)) return false;
+  if (!parts->made) {
+    parts->made = true;
+    orna_wire::RingNotice notice;
+    uint8_t bytes[orna_wire::kRingNoticeSize];
+    header.kind = orna_wire::kRingDelivery;
+    if (!OrnaPutFrameInRing(data, &notice) || !OrnaEncodeReply(header, &parts->head)) return false;
+    orna_wire::EncodeRingNotice(notice, bytes);
+    parts->usable = parts->body.Assign(bytes, sizeof bytes);
+  }
+  if (!parts->usable) return false;
   OrnaServer& s = Server();
-  if (OrnaFinishToClient(s.router, head, &body) == 0) ++s.counters.deliveries;
+  if (OrnaFinishToClient(s.router, parts->head, &parts->body) == 0) ++s.counters.deliveries;
   return true;
 }
 
@@ -85,12 +96,13 @@ void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
   OrnaMessage head;
   if (!OrnaEncodeReply(header, &head)) return;
   std::vector<std::string> gone;
+  RingParts ring;
   for (const OrnaSubscriber& subscriber : c.subscribers) {
     int error = OrnaOpenToClient(s.router, subscriber.routingId);
     if (error == EAGAIN) ++s.counters.dropped;
     else if (error == EHOSTUNREACH) gone.push_back(subscriber.routingId);
     if (error != 0) continue;
-    if (FinishWithRingNotice(subscriber, header, data)) continue;
+    if (FinishWithRingNotice(subscriber, header, data, &ring)) continue;
     if (!OrnaMakeAnswerData(data)) {
       // Out of memory: this and later subscribers learn so instead.
       data->present = false;
