@@ -53,22 +53,48 @@ ReplyHeader Ack(const RequestHeader& request, int result) {
   return h;
 }
 
-// The message parts of a frame ring notice, made once per delivery for all its local
-// subscribers.
+// How one read of a contract goes to its subscribers on the server's host: the notice's
+// message parts, made once for all of them, and whether the read is listed in the
+// ring for those woken by its doorbell.
 struct RingParts {
   bool made = false;
   bool usable = false;
+  uint64_t generation = 0;
   OrnaMessage head;
   OrnaMessage body;
+  bool listTried = false;
+  bool listed = false;
 };
+
+bool IsLocalFrame(const OrnaSubscriber& subscriber, const ReplyHeader& header,
+                  const OrnaAnswerData& data) {
+  return subscriber.local && header.format == ORNA_FMT_IMAGE && data.present;
+}
+
+// Delivers to a subscriber that waits on the ring's doorbell and knows the ring already:
+// the read is listed in the ring once for all of them and costs no message. False when
+// the subscriber must be sent a notice instead.
+bool ListForDoorbell(const OrnaSubscriber& subscriber, const OrnaContract& c,
+                     const ReplyHeader& header, OrnaAnswerData* data, RingParts* parts) {
+  if (!subscriber.doorbell || !IsLocalFrame(subscriber, header, *data)) return false;
+  orna_wire::RingNotice notice;
+  if (!OrnaPutFrameInRing(data, &notice) || notice.generation != subscriber.ringGeneration)
+    return false;
+  if (!parts->listTried) {
+    parts->listTried = true;
+    parts->listed = OrnaListRingDelivery(*data, header, c.id, header.aux);
+  }
+  return parts->listed;
+}
 
 // Finishes the message to a subscriber on the server's host (opened already) with the
 // notice of where the frame of DATA lies in the frame ring; false, nothing sent, when
 // the frame must go over TCP instead (not a frame, or no ring). The frame is put into
-// the ring once for all local subscribers, and only when one of them can take it.
-bool FinishWithRingNotice(const OrnaSubscriber& subscriber, ReplyHeader header,
-                          OrnaAnswerData* data, RingParts* parts) {
-  if (!subscriber.local || header.format != ORNA_FMT_IMAGE || !data->present) return false;
+// the ring once for all local subscribers, and only when one of them can take it. A
+// subscriber that waits on the doorbell needs this notice once per ring.
+bool FinishWithRingNotice(OrnaSubscriber& subscriber, ReplyHeader header, OrnaAnswerData* data,
+                          RingParts* parts) {
+  if (!IsLocalFrame(subscriber, header, *data)) return false;
   if (!parts->made) {
     parts->made = true;
     orna_wire::RingNotice notice;
@@ -76,11 +102,15 @@ bool FinishWithRingNotice(const OrnaSubscriber& subscriber, ReplyHeader header,
     header.kind = orna_wire::kRingDelivery;
     if (!OrnaPutFrameInRing(data, &notice) || !OrnaEncodeReply(header, &parts->head)) return false;
     orna_wire::EncodeRingNotice(notice, bytes);
+    parts->generation = notice.generation;
     parts->usable = parts->body.Assign(bytes, sizeof bytes);
   }
   if (!parts->usable) return false;
   OrnaServer& s = Server();
-  if (OrnaFinishToClient(s.router, parts->head, &parts->body) == 0) ++s.counters.deliveries;
+  if (OrnaFinishToClient(s.router, parts->head, &parts->body) == 0) {
+    ++s.counters.deliveries;
+    if (subscriber.doorbell) subscriber.ringGeneration = parts->generation;
+  }
   return true;
 }
 
@@ -97,7 +127,11 @@ void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
   if (!OrnaEncodeReply(header, &head)) return;
   std::vector<std::string> gone;
   RingParts ring;
-  for (const OrnaSubscriber& subscriber : c.subscribers) {
+  for (OrnaSubscriber& subscriber : c.subscribers) {
+    if (ListForDoorbell(subscriber, c, header, data, &ring)) {
+      ++s.counters.deliveries;
+      continue;
+    }
     int error = OrnaOpenToClient(s.router, subscriber.routingId);
     if (error == EAGAIN) ++s.counters.dropped;
     else if (error == EHOSTUNREACH) gone.push_back(subscriber.routingId);
@@ -244,12 +278,17 @@ bool SelectedKeyOf(const RequestHeader& request, OrnaContractKey* key,
 }
 
 // Whether CLIENT's subscription of C takes frames through the ring: it offered this
-// host's identity, and the server may deliver locally.
+// host's identity, and the server may deliver locally; and whether it waits on the
+// ring's doorbell. A renewal that offers the same keeps what the subscriber was told.
 void MarkLocal(OrnaContract& c, const std::string& client, const std::string& offered) {
-  const std::string& own = OrnaLocalIdentity();
-  const bool local = !own.empty() && offered == own;
-  for (OrnaSubscriber& subscriber : c.subscribers)
-    if (subscriber.routingId == client) subscriber.local = local;
+  bool doorbell = false;
+  const bool local = OrnaAcceptLocalOffer(offered, &doorbell);
+  for (OrnaSubscriber& subscriber : c.subscribers) {
+    if (subscriber.routingId != client) continue;
+    if (subscriber.local != local || subscriber.doorbell != doorbell) subscriber.ringGeneration = 0;
+    subscriber.local = local;
+    subscriber.doorbell = doorbell;
+  }
 }
 
 // Tells the subscribers of a contract ended to make room for another that it is gone

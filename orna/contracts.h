@@ -32,6 +32,10 @@ struct OrnaSubscriber {
   // Set by each subscription or renewal, so that a client that can't use the ring
   // takes frames over TCP again from its next renewal on.
   bool local = false;
+  // It waits on the ring's doorbell: once it was sent a notice of the ring of this
+  // generation, its frames are listed in the ring and no message goes to it per frame.
+  bool doorbell = false;
+  uint64_t ringGeneration = 0;
 };
 
 struct OrnaContractKey {

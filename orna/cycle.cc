@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "orna/contract_service.h"
+#include "orna/frame_ring_server.h"
 #include "orna/requests.h"
 #include "orna/server_init.h"
 #include "orna/server_state.h"
@@ -92,6 +93,8 @@ int _SystemCycle(int wait) {
     OrnaServeScheduled();
     OrnaServeContractTimers();
   }
+  // Frames the cycle listed in the ring reach their local subscribers now, all at once.
+  OrnaPublishFrameRing();
   OrnaExpireContracts(s.contracts, OrnaClock::now());
   RunBackgroundTask(s);
   if (Tuning().cycleDelayMs > 0)

@@ -10,13 +10,23 @@
 // finds either one changed after its read was overtaken and counts the frame as
 // missed; it never takes torn pixels for a frame.
 //
+// Readers that can wait on shared memory (platform/shared_wait.h) need no message per
+// frame at all: a slot also lists the deliveries it makes (contract and delivery
+// sequence, with the delivery's header, the same for all of them but for those two),
+// and once a read has gone to every contract the server publishes the ring's newest
+// sequence and rings the doorbell, a word every waiting reader is woken by. A reader
+// then walks the slots it has not seen yet and takes the ones that list its contract.
+//
 // The region, as the server lays it out (little-endian, as every host of the library):
 //   0   header (kFrameRingHeaderSize bytes): magic "ORNR", version, generation (the
 //       ring's identity: a new one for every ring made, so that a notice of an earlier
 //       ring is never read from a later one), slot count, slot capacity and stride,
-//       total size
+//       total size, the newest sequence published, the doorbell, and whether the
+//       server has left the ring (it made another, or ended)
 //   kFrameRingHeaderSize + i * stride   slot i: sequence written first, sequence
-//       written last, frame length, then the frame (capacity bytes at most)
+//       written last, frame length, number of deliveries listed, the deliveries'
+//       header (kFrameRingNoteSize), the deliveries (contract, delivery sequence; at
+//       most kFrameRingDeliveries), then the frame (capacity bytes at most)
 // A reader trusts none of it: the header is checked against the mapped size once, and
 // every notice against the header, before any slot is touched (a hostile or stale
 // ring gives errors, never a read outside the mapping).
@@ -30,9 +40,11 @@
 #include <string>
 
 constexpr uint32_t kFrameRingMagic = 0x524E524F;  // "ORNR" in memory order
-constexpr uint32_t kFrameRingVersion = 1;
+constexpr uint32_t kFrameRingVersion = 2;
 constexpr size_t kFrameRingHeaderSize = 64;
-constexpr size_t kFrameRingSlotHeaderSize = 64;
+constexpr size_t kFrameRingSlotHeaderSize = 256;
+constexpr size_t kFrameRingNoteSize = 96;  // a delivery's header as the wire encodes it
+constexpr uint32_t kFrameRingDeliveries = 16;
 constexpr uint32_t kMaxFrameRingSlots = 256;
 constexpr uint64_t kMaxFrameRingSlotCapacity = uint64_t{1} << 30;
 
@@ -61,6 +73,7 @@ struct FrameRingWriter {
   FrameRingLayout layout;
   uint64_t generation = 0;
   uint64_t sequence = 0;  // of the last frame written
+  uint64_t published = 0;  // the newest sequence readers were told of
 };
 
 // Lays out an empty ring in base[0, layout.totalSize) (zero-filled memory the caller
@@ -108,3 +121,41 @@ bool FrameRingStillHolds(const FrameRingReader& reader, const FrameRingNotice& n
 // Copies notice's frame into destination[0, capacity): locate, copy, check.
 FrameRingRead CopyFrameRingFrame(const FrameRingReader& reader, const FrameRingNotice& notice,
                                  uint8_t* destination, size_t capacity);
+
+// Deliveries through the doorbell. The writer lists, for the frame it wrote last, each
+// contract the frame goes to; NOTE is the delivery's header, which must be the same for
+// every contract of one frame. False, nothing listed, when the frame is not the last
+// one written, the list is full or NOTE differs: that contract's subscribers are then
+// told by a message.
+bool ListFrameRingDelivery(FrameRingWriter* writer, const uint8_t note[kFrameRingNoteSize],
+                           uint32_t contract, uint32_t delivery);
+// Makes every frame written so far visible to waiting readers and rings the doorbell;
+// true when there was anything new (the caller then wakes the doorbell's waiters).
+bool PublishFrameRing(FrameRingWriter* writer);
+// Marks the ring as left (the server made another, or ends) and rings the doorbell.
+void LeaveFrameRing(FrameRingWriter* writer);
+// The doorbell word, for SysWaitOnSharedWord / SysWakeSharedWord.
+uint32_t* FrameRingDoorbell(const FrameRingWriter& writer);
+const uint32_t* FrameRingDoorbell(const FrameRingReader& reader);
+
+// The newest sequence published, and whether the server has left the ring.
+uint64_t FrameRingPublished(const FrameRingReader& reader);
+bool FrameRingLeft(const FrameRingReader& reader);
+
+// A delivery listed in a slot, as FindFrameRingDelivery finds it.
+struct FrameRingDelivery {
+  FrameRingNotice frame;
+  uint8_t note[kFrameRingNoteSize] = {};
+  uint32_t delivery = 0;
+};
+
+enum class FrameRingFind {
+  kFound,
+  kNotListed,  // the frame of that sequence goes to other contracts only
+  kOvertaken,  // the slot holds a later frame now, or was written while it was read
+  kInvalid,    // the slot is not what a ring's slot can be
+};
+
+// Looks in the slot of SEQUENCE (published already) for a delivery to CONTRACT.
+FrameRingFind FindFrameRingDelivery(const FrameRingReader& reader, uint64_t sequence,
+                                    uint32_t contract, FrameRingDelivery* found);

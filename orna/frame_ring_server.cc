@@ -9,6 +9,7 @@
 #include "orna/orna_api.h"
 #include "orna/server_state.h"
 #include "platform/shared_memory.h"
+#include "platform/shared_wait.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ bool RingFor(uint64_t frameBytes) {
 
 bool OrnaPutFrameInRing(OrnaAnswerData* data, orna_wire::RingNotice* notice) {
   if (!data->inRing) {
+    OrnaPublishFrameRing();
     const uint64_t frameBytes = (uint64_t)ORNA_FRAME_PREFIX_SIZE + (uint64_t)data->pixelCount;
     if (!RingFor(frameBytes)) return false;
     FrameRingNotice written;
@@ -81,8 +83,32 @@ bool OrnaPutFrameInRing(OrnaAnswerData* data, orna_wire::RingNotice* notice) {
   return true;
 }
 
+bool OrnaListRingDelivery(const OrnaAnswerData& data, const orna_wire::ReplyHeader& header,
+                          uint32_t contract, uint32_t delivery) {
+  static_assert(kFrameRingNoteSize == orna_wire::kReplyHeaderSize);
+  if (!data.inRing || gRing.memory == nullptr ||
+      data.ringNotice.generation != gRing.writer.generation ||
+      data.ringNotice.sequence != gRing.writer.sequence)
+    return false;
+  // The header without what differs from contract to contract: the slot says those.
+  orna_wire::ReplyHeader shared = header;
+  shared.id = 0;
+  shared.aux = 0;
+  uint8_t note[kFrameRingNoteSize];
+  orna_wire::EncodeReply(shared, note);
+  return ListFrameRingDelivery(&gRing.writer, note, contract, delivery);
+}
+
+void OrnaPublishFrameRing() {
+  if (gRing.memory != nullptr && PublishFrameRing(&gRing.writer))
+    SysWakeOneOnSharedWord(FrameRingDoorbell(gRing.writer));
+}
+
 void OrnaCloseFrameRing() {
   if (gRing.memory == nullptr) return;
+  OrnaPublishFrameRing();
+  LeaveFrameRing(&gRing.writer);
+  SysWakeOneOnSharedWord(FrameRingDoorbell(gRing.writer));
   SysCloseSharedMemory(gRing.memory);
   gRing.memory = nullptr;
   gRing.writer = FrameRingWriter{};

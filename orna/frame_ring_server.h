@@ -16,5 +16,16 @@
 // (it could not be made: logged once); the subscriber then gets the frame over TCP.
 bool OrnaPutFrameInRing(OrnaAnswerData* data, orna_wire::RingNotice* notice);
 
-// Unmaps the ring and removes its name (clients that map it keep their mapping).
+// Lists the delivery of DATA's frame (put into the ring, and the last one put there) to
+// CONTRACT as its delivery DELIVERY, with HEADER, for subscribers that are woken by
+// the ring's doorbell instead of a message. False when it can't be listed: they are
+// then sent a notice.
+bool OrnaListRingDelivery(const OrnaAnswerData& data, const orna_wire::ReplyHeader& header,
+                          uint32_t contract, uint32_t delivery);
+// Publishes the frames put into the ring since the last time and wakes the clients
+// waiting on its doorbell. Also done before each new frame is put in.
+void OrnaPublishFrameRing();
+
+// Tells waiting clients that the ring is left, unmaps it and removes its name (clients
+// that map it keep their mapping).
 void OrnaCloseFrameRing();

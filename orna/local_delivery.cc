@@ -4,12 +4,14 @@
 #include <cstring>
 
 #include "platform/shared_memory.h"
+#include "platform/shared_wait.h"
 
 namespace {
 
 constexpr int kDefaultSlots = 8;
 constexpr int kFewestSlots = 2;
 constexpr int kMostSlots = 64;
+constexpr char kDoorbellMark[] = " doorbell";
 
 std::string HostIdentity() {
   std::string identity;
@@ -27,6 +29,23 @@ const std::string& OrnaLocalIdentity() {
   const char* choice = getenv("ORNA_SHARED_MEMORY");
   if (choice != nullptr && strcmp(choice, "0") == 0) return none;
   return host;
+}
+
+std::string OrnaLocalOffer() {
+  const std::string& identity = OrnaLocalIdentity();
+  if (identity.empty() || !SysSharedWaitWorks()) return identity;
+  return identity + kDoorbellMark;
+}
+
+bool OrnaAcceptLocalOffer(const std::string& offered, bool* doorbell) {
+  const std::string& own = OrnaLocalIdentity();
+  *doorbell = false;
+  if (own.empty() || offered.compare(0, own.size(), own) != 0) return false;
+  const std::string rest = offered.substr(own.size());
+  if (rest.empty()) return true;
+  if (rest != kDoorbellMark) return false;
+  *doorbell = SysSharedWaitWorks();
+  return true;
 }
 
 int OrnaFrameRingSlots() {

@@ -16,6 +16,14 @@
 // it may not.
 const std::string& OrnaLocalIdentity();
 
+// What a client offers with a subscription to take its frames locally: the host's
+// identity, followed by " doorbell" when it waits on the ring's doorbell
+// (platform/shared_wait.h) and needs no message per frame. "" when it may not.
+std::string OrnaLocalOffer();
+// The server's reading of an offer: true when it comes from this host (and this
+// process may deliver locally); *doorbell then says whether the client waits on it.
+bool OrnaAcceptLocalOffer(const std::string& offered, bool* doorbell);
+
 // The number of slots of a server's frame ring: ORNA_SHARED_MEMORY_SLOTS (2 to 64),
 // else 8.
 int OrnaFrameRingSlots();

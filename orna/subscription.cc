@@ -1,8 +1,15 @@
 // Subscriptions: each has its own connection, sends its subscription again every
 // third of the lease the server announced (which also re-creates the contract after a
 // server restart), and takes the deliveries of its contract.
+//
+// A subscription on the server's host takes its first frame from a notice on its
+// connection and is from then on woken by the frame ring's doorbell: it finds its frames
+// listed in the ring's slots and gets no message per frame. It still looks at its
+// connection every kSocketLook for everything else (acknowledgements, errors, the
+// notice of a new ring after a server restart).
 #include <zmq.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "orna/client_link.h"
@@ -10,6 +17,7 @@
 #include "orna/local_delivery.h"
 #include "orna/names.h"
 #include "orna/orna_client.h"
+#include "platform/shared_wait.h"
 
 struct OrnaSubscription {
   void* socket = nullptr;
@@ -24,73 +32,33 @@ struct OrnaSubscription {
   std::shared_ptr<OrnaClientRing> ring;
   std::shared_ptr<std::vector<uint8_t>> buffer;
   uint64_t missed = 0;
+  // Woken by the ring's doorbell: the ring's frames after ringSequence are looked up
+  // there; the connection is looked at by nextSocketLook.
+  bool armed = false;
+  uint64_t ringSequence = 0;
+  std::chrono::steady_clock::time_point nextSocketLook;
 };
 
 namespace {
 
+constexpr std::chrono::milliseconds kSocketLook{20};
+
 bool SendSubscription(OrnaSubscription* s, const OrnaDeadline& deadline) {
   s->request.kind = orna_wire::kSubscribe;
   s->request.id = OrnaNextRequestId();
-  const std::string& identity = OrnaLocalIdentity();
+  const std::string identity = s->offerLocal ? OrnaLocalOffer() : "";
   s->request.inFormat = s->offerLocal ? ORNA_FMT_TEXT : ORNA_FMT_NULL;
   s->request.inCount = s->offerLocal ? (int32_t)identity.size() : 0;
   return OrnaSendRequest(s->socket, s->request, s->offerLocal ? identity : "", deadline) ==
          ORNA_OK;
 }
 
-enum class RingTake { kTaken, kMissed, kRefused };
+enum class RingTake { kTaken, kMissed, kRefused, kNothing };
 
-// The frame of a ring delivery into *reply: copied out of the ring, or as a view of it.
-// kRefused: the ring can't be used; *reply then says why, and the subscription asks for
-// TCP at once.
-RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& header,
-                          OrnaParts& parts, bool view, OrnaReply* reply) {
-  OrnaParts none;
-  OrnaTakeAnswer(header, none, reply);
-  std::string why;
-  orna_wire::RingNotice notice;
-  if (parts.count != 2 ||
-      !orna_wire::DecodeRingNotice(parts.part[1].data(), parts.part[1].size(), &notice)) {
-    why = "a frame ring notice that is not one";
-  } else if (OrnaMapFrameRing(notice, &s->ring, &why)) {
-    const FrameRingNotice frame = OrnaRingFrameOf(notice);
-    const uint8_t* inPlace = nullptr;
-    FrameRingRead read = FrameRingRead::kInvalid;
-    if (view) {
-      read = LocateFrameRingFrame(s->ring->reader, frame, &inPlace);
-    } else {
-      if (s->buffer == nullptr || s->buffer.use_count() > 1)
-        s->buffer = std::make_shared<std::vector<uint8_t>>();
-      s->buffer->resize(notice.length);
-      read = CopyFrameRingFrame(s->ring->reader, frame, s->buffer->data(), s->buffer->size());
-    }
-    switch (read) {
-      case FrameRingRead::kOk:
-        if (view) {
-          auto held = std::make_shared<OrnaRingView>();
-          held->ring = s->ring;
-          held->frame = frame;
-          reply->bytes = inPlace;
-          reply->size = notice.length;
-          reply->owner = held;
-          reply->ringView = held;
-        } else {
-          reply->bytes = s->buffer->data();
-          reply->size = s->buffer->size();
-          reply->owner = s->buffer;
-        }
-        reply->sharedMemory = true;
-        return RingTake::kTaken;
-      case FrameRingRead::kOvertaken:
-      case FrameRingRead::kStale:
-        ++s->missed;
-        return RingTake::kMissed;
-      case FrameRingRead::kInvalid:
-        why = "shared memory " + s->ring->name + ": a slot does not hold the frame its notice names";
-        break;
-    }
-  }
+// Gives up the ring: *reply says why, and the subscription asks for TCP at once.
+RingTake Refuse(OrnaSubscription* s, const std::string& why, OrnaReply* reply) {
   s->offerLocal = false;
+  s->armed = false;
   s->ring.reset();
   SendSubscription(s, OrnaDeadline(0));
   reply->result = ORNA_OPERATION_FAILED;
@@ -99,6 +67,112 @@ RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& hea
   reply->size = 0;
   reply->owner.reset();
   return RingTake::kRefused;
+}
+
+// The frame the ring holds at FRAME into *reply (whose header is filled already):
+// copied out of the ring, or as a view of it.
+RingTake TakeFrame(OrnaSubscription* s, const FrameRingNotice& frame, bool view, OrnaReply* reply) {
+  const uint8_t* inPlace = nullptr;
+  FrameRingRead read = FrameRingRead::kInvalid;
+  if (view) {
+    read = LocateFrameRingFrame(s->ring->reader, frame, &inPlace);
+  } else {
+    if (s->buffer == nullptr || s->buffer.use_count() > 1)
+      s->buffer = std::make_shared<std::vector<uint8_t>>();
+    s->buffer->resize(frame.length);
+    read = CopyFrameRingFrame(s->ring->reader, frame, s->buffer->data(), s->buffer->size());
+  }
+  switch (read) {
+    case FrameRingRead::kOk:
+      if (view) {
+        auto held = std::make_shared<OrnaRingView>();
+        held->ring = s->ring;
+        held->frame = frame;
+        reply->bytes = inPlace;
+        reply->size = frame.length;
+        reply->owner = held;
+        reply->ringView = held;
+      } else {
+        reply->bytes = s->buffer->data();
+        reply->size = s->buffer->size();
+        reply->owner = s->buffer;
+      }
+      reply->sharedMemory = true;
+      return RingTake::kTaken;
+    case FrameRingRead::kOvertaken:
+    case FrameRingRead::kStale:
+      ++s->missed;
+      return RingTake::kMissed;
+    case FrameRingRead::kInvalid:
+      break;
+  }
+  return Refuse(s, "shared memory " + s->ring->name + ": a slot does not hold the frame its notice names",
+                reply);
+}
+
+// The frame of a ring notice into *reply. Once the ring is mapped, a subscription that
+// offered to wait on its doorbell is woken by it from the next frame on.
+RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& header,
+                          OrnaParts& parts, bool view, OrnaReply* reply) {
+  OrnaParts none;
+  OrnaTakeAnswer(header, none, reply);
+  std::string why;
+  orna_wire::RingNotice notice;
+  if (parts.count != 2 ||
+      !orna_wire::DecodeRingNotice(parts.part[1].data(), parts.part[1].size(), &notice))
+    return Refuse(s, "a frame ring notice that is not one", reply);
+  // A notice of a frame the doorbell brought already.
+  if (s->armed && s->ring != nullptr && s->ring->reader.generation == notice.generation &&
+      notice.sequence <= s->ringSequence)
+    return RingTake::kNothing;
+  if (!OrnaMapFrameRing(notice, &s->ring, &why)) return Refuse(s, why, reply);
+  if (SysSharedWaitWorks()) {
+    s->armed = true;
+    s->ringSequence = notice.sequence;
+    s->nextSocketLook = std::chrono::steady_clock::now() + kSocketLook;
+  }
+  return TakeFrame(s, OrnaRingFrameOf(notice), view, reply);
+}
+
+// The next frame listed in the ring for this subscription since the last one it looked
+// at, if any. Frames the ring overtook before they were looked at are missed, whatever
+// contract they were for.
+RingTake TakeFromRing(OrnaSubscription* s, bool view, OrnaReply* reply) {
+  const FrameRingReader& reader = s->ring->reader;
+  const uint64_t published = FrameRingPublished(reader);
+  // A notice may come before its frame is published; nothing is new then.
+  if (published <= s->ringSequence) return RingTake::kNothing;
+  const uint64_t slots = reader.layout.slotCount;
+  if (published - s->ringSequence > slots) {
+    s->missed += published - slots - s->ringSequence;
+    s->ringSequence = published - slots;
+  }
+  while (s->ringSequence < published) {
+    FrameRingDelivery found;
+    switch (FindFrameRingDelivery(reader, ++s->ringSequence, s->contractId, &found)) {
+      case FrameRingFind::kNotListed:
+        continue;
+      case FrameRingFind::kOvertaken:
+        ++s->missed;
+        continue;
+      case FrameRingFind::kInvalid:
+        return Refuse(s, "shared memory " + s->ring->name + ": a slot is not one of a ring", reply);
+      case FrameRingFind::kFound:
+        break;
+    }
+    orna_wire::ReplyHeader header;
+    if (!orna_wire::DecodeReply(found.note, sizeof found.note, &header) ||
+        header.kind != orna_wire::kDelivery)
+      return Refuse(s, "shared memory " + s->ring->name + ": a delivery that is not one", reply);
+    header.kind = orna_wire::kRingDelivery;
+    header.id = s->contractId;
+    header.aux = found.delivery;
+    OrnaParts none;
+    OrnaTakeAnswer(header, none, reply);
+    const RingTake taken = TakeFrame(s, found.frame, view, reply);
+    if (taken != RingTake::kMissed) return taken;
+  }
+  return RingTake::kNothing;
 }
 
 void TakeAck(OrnaSubscription* s, const OrnaReply& ack, uint32_t contractId, uint32_t leaseMs) {
@@ -163,6 +237,41 @@ int OrnaSubscribe(const char* address, const char* property, short format, int32
 
 namespace {
 
+// Takes what the connection holds, waiting up to waitMs for it; true when it gave a
+// delivery.
+bool ReadSocket(OrnaSubscription* s, OrnaReply* reply, long waitMs, bool view) {
+  zmq_pollitem_t item = {s->socket, 0, ZMQ_POLLIN, 0};
+  if (zmq_poll(&item, 1, waitMs) <= 0) return false;
+  OrnaParts parts;
+  while (OrnaReceive(s->socket, &parts)) {
+    orna_wire::ReplyHeader header;
+    if (parts.count < 1 || parts.count > 2 || parts.overflow ||
+        !orna_wire::DecodeReply(parts.part[0].data(), parts.part[0].size(), &header))
+      continue;
+    if (header.kind == orna_wire::kSubscribe) {
+      OrnaReply ack;
+      OrnaTakeAnswer(header, parts, &ack);
+      TakeAck(s, ack, header.aux, header.aux2);
+      continue;
+    }
+    if (header.id != s->contractId) continue;
+    if (header.kind == orna_wire::kRingDelivery) {
+      const RingTake taken = TakeRingDelivery(s, header, parts, view, reply);
+      if (taken == RingTake::kMissed || taken == RingTake::kNothing) continue;
+      return true;
+    }
+    if (header.kind != orna_wire::kDelivery) continue;
+    OrnaTakeAnswer(header, parts, reply);
+    return true;
+  }
+  return false;
+}
+
+long MsUntil(std::chrono::steady_clock::time_point when, std::chrono::steady_clock::time_point now) {
+  const long ms = (long)std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count();
+  return ms < 0 ? 0 : ms;
+}
+
 int NextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs, bool view) {
   if (s == nullptr || reply == nullptr) return ORNA_INVALID_ARGUMENT;
   reply->ringView.reset();
@@ -174,33 +283,32 @@ int NextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs, bool view
       SendSubscription(s, OrnaDeadline(0));
       s->nextRenewal = now + s->renewEvery;
     }
-    long untilRenewal = std::chrono::duration_cast<std::chrono::milliseconds>(s->nextRenewal - now).count();
-    long wait = deadline.Left();
-    if (untilRenewal < wait) wait = untilRenewal < 0 ? 0 : untilRenewal;
-    zmq_pollitem_t item = {s->socket, 0, ZMQ_POLLIN, 0};
-    if (zmq_poll(&item, 1, wait) > 0) {
-      OrnaParts parts;
-      while (OrnaReceive(s->socket, &parts)) {
-        orna_wire::ReplyHeader header;
-        if (parts.count < 1 || parts.count > 2 || parts.overflow ||
-            !orna_wire::DecodeReply(parts.part[0].data(), parts.part[0].size(), &header))
-          continue;
-        if (header.kind == orna_wire::kSubscribe) {
-          OrnaReply ack;
-          OrnaTakeAnswer(header, parts, &ack);
-          TakeAck(s, ack, header.aux, header.aux2);
-          continue;
-        }
-        if (header.id != s->contractId) continue;
-        if (header.kind == orna_wire::kRingDelivery) {
-          if (TakeRingDelivery(s, header, parts, view, reply) == RingTake::kMissed) continue;
-          return ORNA_OK;
-        }
-        if (header.kind != orna_wire::kDelivery) continue;
-        OrnaTakeAnswer(header, parts, reply);
-        return ORNA_OK;
+    long wait = std::min(deadline.Left(), MsUntil(s->nextRenewal, now));
+    if (s->armed) {
+      const uint32_t* doorbell = FrameRingDoorbell(s->ring->reader);
+      const uint32_t rung = __atomic_load_n(doorbell, __ATOMIC_ACQUIRE);
+      const RingTake taken = TakeFromRing(s, view, reply);
+      if (taken == RingTake::kTaken || taken == RingTake::kRefused) return ORNA_OK;
+      // A ring the server left brings nothing more: its next frames come with a notice.
+      if (FrameRingLeft(s->ring->reader)) s->armed = false;
+      if (!s->armed || now >= s->nextSocketLook) {
+        if (s->armed) s->nextSocketLook = now + kSocketLook;
+        if (ReadSocket(s, reply, 0, view)) return ORNA_OK;
+        if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
+        continue;
       }
+      if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
+      const int sleep = (int)std::min(wait, MsUntil(s->nextSocketLook, now));
+      // The server wakes one waiter of its ring, and each one woken by news passes the
+      // wake on to the next (waiters are woken in the order they began to wait, those
+      // that wait for later news last). A wake without news is not passed on: it would
+      // go round among the waiters for ever.
+      if (SysWaitOnSharedWord(doorbell, rung, sleep) == SysSharedWait::kWoken &&
+          __atomic_load_n(doorbell, __ATOMIC_ACQUIRE) != rung)
+        SysWakeOneOnSharedWord(doorbell);
+      continue;
     }
+    if (ReadSocket(s, reply, wait, view)) return ORNA_OK;
     if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
   }
 }

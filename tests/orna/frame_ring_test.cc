@@ -118,7 +118,7 @@ TEST_F(FrameRingTest, HeadersThatAreNoRingsAreRefusedWithTheReason) {
   };
   const Case cases[] = {
       {0, 0x12345678, 4, "holds no frame ring"},
-      {4, 2, 4, "version 2"},
+      {4, 1, 4, "version 1"},  // rings of the first layout had no doorbell
       {16, 0, 4, "geometry"},
       {16, kMaxFrameRingSlots + 1, 4, "geometry"},
       {24, kMaxFrameRingSlotCapacity + 1, 8, "geometry"},
