@@ -3,7 +3,9 @@
 // is a notice (its first 25 bytes: generation, sequence, slot, length, and whether the
 // notice takes the ring's own generation, so that most inputs get past that check)
 // followed by the ring's bytes. The client's reader may refuse either, but never reads
-// outside the ring's memory; a frame it accepts lies within the mapping.
+// outside the ring's memory; a frame it accepts lies within the mapping. The notice's
+// sequence and slot also serve as a sequence and a contract to look up in the slots'
+// delivery lists, as a client woken by the ring's doorbell does.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,5 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<uint8_t> copy(notice.length <= ringSize ? notice.length : 0);
   CopyFrameRingFrame(reader, notice, copy.data(), copy.size());
+
+  FrameRingPublished(reader);
+  FrameRingLeft(reader);
+  FrameRingDelivery found;
+  if (FindFrameRingDelivery(reader, notice.sequence, notice.slot, &found) == FrameRingFind::kFound) {
+    if (found.frame.length > reader.layout.slotCapacity) abort();
+    if (LocateFrameRingFrame(reader, found.frame, &frame) == FrameRingRead::kOk &&
+        (frame < ring || frame + found.frame.length > ring + ringSize))
+      abort();
+  }
   return 0;
 }

@@ -20,14 +20,15 @@ namespace {
 // The longest a cycle waits when nothing is due.
 constexpr auto kLongestWait = std::chrono::milliseconds(250);
 
-// Empties the wake-up queue and lets the next schedule send a new wake-up. Both under
-// the schedule's mutex: a wake-up sent between the two steps would otherwise be taken
-// here while `woken` stayed set, and no schedule would wake the cycle again.
+// Takes the wake-up and lets the next schedule send a new one. Both under the
+// schedule's mutex: a wake-up sent between the two steps would otherwise be taken here
+// while `woken` stayed set, and no schedule would wake the cycle again. A schedule sends
+// a wake-up only while `woken` is clear, so there is one at most: one receive empties
+// the queue (each receive is a few system calls, paid on every frame).
 void DrainWakeUps(OrnaServer& s) {
   MutexLock lock(Schedule().mutex);
   OrnaMessage ignored;
-  while (zmq_msg_recv(ignored.get(), s.wakeReceiver, ZMQ_DONTWAIT) >= 0) {
-  }
+  zmq_msg_recv(ignored.get(), s.wakeReceiver, ZMQ_DONTWAIT);
   Schedule().woken = false;
 }
 
@@ -80,7 +81,9 @@ int _SystemCycle(int wait) {
   long timeout = wait != 0 && !SchedulePending() ? WaitMs(s) : 0;
   zmq_poll(items, 2, timeout);
 
-  int budget = Tuning().burstLimit;
+  // The router is read only when the poll found a message: a receive that finds none
+  // costs system calls all the same.
+  int budget = (items[0].revents & ZMQ_POLLIN) != 0 ? Tuning().burstLimit : 0;
   OrnaParts parts;
   while (budget-- > 0 && OrnaReceive(s.router, &parts)) {
     OrnaServeMessage(parts);

@@ -101,14 +101,14 @@ bool OrnaListRingDelivery(const OrnaAnswerData& data, const orna_wire::ReplyHead
 
 void OrnaPublishFrameRing() {
   if (gRing.memory != nullptr && PublishFrameRing(&gRing.writer))
-    SysWakeOneOnSharedWord(FrameRingDoorbell(gRing.writer));
+    SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingWakes);
 }
 
 void OrnaCloseFrameRing() {
   if (gRing.memory == nullptr) return;
   OrnaPublishFrameRing();
   LeaveFrameRing(&gRing.writer);
-  SysWakeOneOnSharedWord(FrameRingDoorbell(gRing.writer));
+  SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingWakes);
   SysCloseSharedMemory(gRing.memory);
   gRing.memory = nullptr;
   gRing.writer = FrameRingWriter{};

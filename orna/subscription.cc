@@ -299,13 +299,13 @@ int NextDelivery(OrnaSubscription* s, OrnaReply* reply, int timeoutMs, bool view
       }
       if (deadline.Passed()) return ORNA_CONNECTION_TIMEOUT;
       const int sleep = (int)std::min(wait, MsUntil(s->nextSocketLook, now));
-      // The server wakes one waiter of its ring, and each one woken by news passes the
-      // wake on to the next (waiters are woken in the order they began to wait, those
-      // that wait for later news last). A wake without news is not passed on: it would
-      // go round among the waiters for ever.
+      // The server wakes a few waiters of its ring, and each one woken by news passes
+      // the wake on to a few more (waiters are woken in the order they began to wait,
+      // those that wait for later news last). A wake without news is not passed on: it
+      // would go round among the waiters for ever.
       if (SysWaitOnSharedWord(doorbell, rung, sleep) == SysSharedWait::kWoken &&
           __atomic_load_n(doorbell, __ATOMIC_ACQUIRE) != rung)
-        SysWakeOneOnSharedWord(doorbell);
+        SysWakeOnSharedWord(doorbell, kFrameRingWakes);
       continue;
     }
     if (ReadSocket(s, reply, wait, view)) return ORNA_OK;

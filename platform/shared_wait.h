@@ -25,8 +25,8 @@ enum class SysSharedWait {
 // or until a wake.
 SysSharedWait SysWaitOnSharedWord(const uint32_t* word, uint32_t seen, int timeoutMs);
 
-// Wakes one process or thread waiting on word. Waking costs the waker for each one
-// it wakes, so a writer wakes one and every woken waiter wakes the next: the cost is
-// spread over the waiters instead of falling on the writer. A read-only mapping of the
-// word is enough.
-void SysWakeOneOnSharedWord(const uint32_t* word);
+// Wakes up to count processes or threads waiting on word, those that began to wait
+// first. Waking costs the waker for each one it wakes, so a writer may wake a few and
+// have every woken waiter wake a few more: the cost is spread over the waiters instead
+// of falling on the writer. A read-only mapping of the word is enough.
+void SysWakeOnSharedWord(const uint32_t* word, int count);

@@ -24,6 +24,6 @@ SysSharedWait SysWaitOnSharedWord(const uint32_t* word, uint32_t seen, int timeo
   return errno == ETIMEDOUT ? SysSharedWait::kTimedOut : SysSharedWait::kChanged;
 }
 
-void SysWakeOneOnSharedWord(const uint32_t* word) {
-  syscall(SYS_futex, word, FUTEX_WAKE, 1, nullptr, nullptr, 0);
+void SysWakeOnSharedWord(const uint32_t* word, int count) {
+  syscall(SYS_futex, word, FUTEX_WAKE, count, nullptr, nullptr, 0);
 }

@@ -12,4 +12,4 @@ SysSharedWait SysWaitOnSharedWord(const uint32_t* word, uint32_t seen, int timeo
   return SysSharedWait::kTimedOut;
 }
 
-void SysWakeOneOnSharedWord(const uint32_t*) {}
+void SysWakeOnSharedWord(const uint32_t*, int) {}

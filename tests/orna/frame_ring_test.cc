@@ -148,6 +148,59 @@ namespace {
 
 // A client opens no shared memory but a ring a server names after its port: a hostile
 // server can't make it map another program's region.
+// Deliveries listed for readers woken by the doorbell: each contract finds its own with
+// the shared header, a frame's list takes one header only and has an end, nothing is
+// seen before it is published, a wrapped slot is overtaken, a hostile count refused.
+TEST_F(FrameRingTest, ListedDeliveriesAreFoundByTheirContractOnceTheyArePublished) {
+  uint8_t note[kFrameRingNoteSize];
+  for (size_t i = 0; i < sizeof note; ++i) note[i] = static_cast<uint8_t>(i);
+  const uint32_t* doorbell = FrameRingDoorbell(reader_);
+  const uint32_t rung = *doorbell;
+  EXPECT_FALSE(ListFrameRingDelivery(&writer_, note, 5, 1));  // no frame yet
+  const FrameRingNotice first = Write(1, 10);
+  ASSERT_TRUE(ListFrameRingDelivery(&writer_, note, 5, 1));
+  ASSERT_TRUE(ListFrameRingDelivery(&writer_, note, 6, 40));
+  uint8_t other[kFrameRingNoteSize];
+  memcpy(other, note, sizeof other);
+  other[50] ^= 1;
+  EXPECT_FALSE(ListFrameRingDelivery(&writer_, other, 7, 1));
+  EXPECT_EQ(0u, FrameRingPublished(reader_));
+  EXPECT_TRUE(PublishFrameRing(&writer_));
+  EXPECT_FALSE(PublishFrameRing(&writer_));  // nothing new
+  EXPECT_EQ(1u, FrameRingPublished(reader_));
+  EXPECT_NE(rung, *doorbell);
+
+  FrameRingDelivery found;
+  ASSERT_EQ(FrameRingFind::kFound, FindFrameRingDelivery(reader_, 1, 6, &found));
+  EXPECT_EQ(40u, found.delivery);
+  EXPECT_EQ(0, memcmp(note, found.note, sizeof note));
+  EXPECT_EQ(first.slot, found.frame.slot);
+  EXPECT_EQ(first.length, found.frame.length);
+  std::vector<uint8_t> frame;
+  ASSERT_EQ(FrameRingRead::kOk, Copy(found.frame, &frame));
+  EXPECT_EQ(std::vector<uint8_t>(10, 1), frame);
+  EXPECT_EQ(FrameRingFind::kNotListed, FindFrameRingDelivery(reader_, 1, 7, &found));
+
+  Write(2, 10);
+  for (uint32_t contract = 0; contract < kFrameRingDeliveries; ++contract)
+    ASSERT_TRUE(ListFrameRingDelivery(&writer_, note, 100 + contract, 1));
+  EXPECT_FALSE(ListFrameRingDelivery(&writer_, note, 99, 1));  // the list is full
+  Write(3, 10);
+  Write(4, 10);  // over the first frame's slot
+  PublishFrameRing(&writer_);
+  EXPECT_EQ(FrameRingFind::kOvertaken, FindFrameRingDelivery(reader_, 1, 6, &found));
+  EXPECT_EQ(FrameRingFind::kFound, FindFrameRingDelivery(reader_, 2, 115, &found));
+  EXPECT_EQ(FrameRingFind::kNotListed, FindFrameRingDelivery(reader_, 4, 115, &found));
+
+  // A count beyond the list's end, as a hostile ring may hold.
+  uint8_t* slot = Base() + kFrameRingHeaderSize + found.frame.slot * layout_.slotStride;
+  const uint32_t tooMany = kFrameRingDeliveries + 1;
+  memcpy(slot + 20, &tooMany, sizeof tooMany);
+  EXPECT_EQ(FrameRingFind::kInvalid, FindFrameRingDelivery(reader_, 2, 115, &found));
+  LeaveFrameRing(&writer_);
+  EXPECT_TRUE(FrameRingLeft(reader_));
+}
+
 TEST(FrameRingClientTest, OnlyARingNameOfAServerIsOpened) {
   for (const char* name : {"other-region", "orna-ring-", "orna-ring-123456", "orna-ring-12a"}) {
     orna_wire::RingNotice notice;
