@@ -33,15 +33,20 @@ struct OrnaSubscription {
   std::shared_ptr<std::vector<uint8_t>> buffer;
   uint64_t missed = 0;
   // Woken by the ring's doorbell: the ring's frames after ringSequence are looked up
-  // there; the connection is looked at by nextSocketLook.
+  // there; the connection is looked at by nextSocketLook. lastTaken is the ring sequence
+  // of the last frame delivered, by the doorbell or by a notice.
   bool armed = false;
   uint64_t ringSequence = 0;
+  uint64_t lastTaken = 0;
   std::chrono::steady_clock::time_point nextSocketLook;
 };
 
 namespace {
 
 constexpr std::chrono::milliseconds kSocketLook{20};
+// How soon the connection is looked at after a frame of the ring not listed for this
+// subscription: its notice may be on the way (a slot lists only so many contracts).
+constexpr std::chrono::milliseconds kNoticeLook{1};
 
 bool SendSubscription(OrnaSubscription* s, const OrnaDeadline& deadline) {
   s->request.kind = orna_wire::kSubscribe;
@@ -121,16 +126,22 @@ RingTake TakeRingDelivery(OrnaSubscription* s, const orna_wire::ReplyHeader& hea
   if (parts.count != 2 ||
       !orna_wire::DecodeRingNotice(parts.part[1].data(), parts.part[1].size(), &notice))
     return Refuse(s, "a frame ring notice that is not one", reply);
-  // A notice of a frame the doorbell brought already.
-  if (s->armed && s->ring != nullptr && s->ring->reader.generation == notice.generation &&
-      notice.sequence <= s->ringSequence)
+  const bool sameRing = s->armed && s->ring != nullptr &&
+                        s->ring->reader.generation == notice.generation;
+  // A frame older than one delivered already comes too late: frames go out in order.
+  if (sameRing && notice.sequence <= s->lastTaken) {
+    ++s->missed;
     return RingTake::kNothing;
-  if (!OrnaMapFrameRing(notice, &s->ring, &why)) return Refuse(s, why, reply);
-  if (SysSharedWaitWorks()) {
-    s->armed = true;
-    s->ringSequence = notice.sequence;
-    s->nextSocketLook = std::chrono::steady_clock::now() + kSocketLook;
   }
+  if (!sameRing) {
+    if (!OrnaMapFrameRing(notice, &s->ring, &why)) return Refuse(s, why, reply);
+    if (SysSharedWaitWorks()) {
+      s->armed = true;
+      s->ringSequence = notice.sequence;
+      s->nextSocketLook = std::chrono::steady_clock::now() + kSocketLook;
+    }
+  }
+  s->lastTaken = notice.sequence;
   return TakeFrame(s, OrnaRingFrameOf(notice), view, reply);
 }
 
@@ -151,6 +162,7 @@ RingTake TakeFromRing(OrnaSubscription* s, bool view, OrnaReply* reply) {
     FrameRingDelivery found;
     switch (FindFrameRingDelivery(reader, ++s->ringSequence, s->contractId, &found)) {
       case FrameRingFind::kNotListed:
+        s->nextSocketLook = std::min(s->nextSocketLook, std::chrono::steady_clock::now() + kNoticeLook);
         continue;
       case FrameRingFind::kOvertaken:
         ++s->missed;
@@ -169,6 +181,7 @@ RingTake TakeFromRing(OrnaSubscription* s, bool view, OrnaReply* reply) {
     header.aux = found.delivery;
     OrnaParts none;
     OrnaTakeAnswer(header, none, reply);
+    s->lastTaken = found.frame.sequence;
     const RingTake taken = TakeFrame(s, found.frame, view, reply);
     if (taken != RingTake::kMissed) return taken;
   }

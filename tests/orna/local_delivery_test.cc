@@ -125,6 +125,36 @@ TEST_F(LocalDeliveryTest, FramesThroughTheRingAreTheDeliveriesTcpGives) {
   EXPECT_EQ(0u, OrnaSubscriptionMissed(local));
 }
 
+// Subscriptions of different capacities are contracts of their own, served by one read:
+// a slot lists up to 16 of them for the doorbell, the others are sent notices. Every
+// subscriber gets the same frames through the ring either way.
+TEST_F(LocalDeliveryTest, MoreContractsThanASlotListsAllGetEveryFrame) {
+  TestServerProcess* server = StartFrames("50");
+  ASSERT_NE(nullptr, server);
+  std::vector<OrnaSubscription*> subscribers;
+  for (int i = 0; i < 18; ++i) {
+    OrnaSubscription* s = nullptr;
+    ASSERT_EQ(ORNA_OK, OrnaSubscribe(server->Address().c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                                     kFrameBytes + i, 0, kCallTimeoutMs, &s));
+    subscriptions_.push_back(s);
+    subscribers.push_back(s);
+  }
+  std::vector<std::vector<Frame>> taken(subscribers.size());
+  for (int round = 0; round < 12; ++round)
+    for (size_t i = 0; i < subscribers.size(); ++i) {
+      const std::vector<Frame> one = Take(subscribers[i], 1);
+      ASSERT_EQ(1u, one.size()) << "subscriber " << i << ", round " << round;
+      taken[i].push_back(one[0]);
+    }
+  for (size_t i = 0; i < subscribers.size(); ++i) {
+    SCOPED_TRACE(i);
+    for (const Frame& f : taken[i]) EXPECT_TRUE(f.whole && f.sharedMemory) << f.text;
+    // In order, each frame once: a few may be missed on a loaded machine, none repeated.
+    for (size_t k = 1; k < taken[i].size(); ++k) EXPECT_GT(taken[i][k].number, taken[i][k - 1].number);
+    EXPECT_LE(OrnaSubscriptionMissed(subscribers[i]), 3u);
+  }
+}
+
 // A subscriber that stops reading finds the ring moved on: the frames it takes late are
 // whole, the overtaken ones counted missed; the one that reads on misses nothing.
 TEST_F(LocalDeliveryTest, AStalledSubscriberMissesOvertakenFramesAndHoldsNobodyUp) {
