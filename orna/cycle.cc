@@ -20,15 +20,12 @@ namespace {
 // The longest a cycle waits when nothing is due.
 constexpr auto kLongestWait = std::chrono::milliseconds(250);
 
-// Takes the wake-up and lets the next schedule send a new one. Both under the
-// schedule's mutex: a wake-up sent between the two steps would otherwise be taken here
-// while `woken` stayed set, and no schedule would wake the cycle again. A schedule sends
-// a wake-up only while `woken` is clear, so there is one at most: one receive empties
-// the queue (each receive is a few system calls, paid on every frame).
+// Clears the wake signal and lets the next schedule raise it again. Both under the
+// schedule's mutex: a raise between the two steps would otherwise be cleared here while
+// `woken` stayed set, and no schedule would wake the cycle again.
 void DrainWakeUps(OrnaServer& s) {
   MutexLock lock(Schedule().mutex);
-  OrnaMessage ignored;
-  zmq_msg_recv(ignored.get(), s.wakeReceiver, ZMQ_DONTWAIT);
+  SysClearWakeSignal(s.wake);
   Schedule().woken = false;
 }
 
@@ -77,7 +74,8 @@ int _SystemCycle(int wait) {
     if (wait != 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return ORNA_NOT_INITIALIZED;
   }
-  zmq_pollitem_t items[2] = {{s.router, 0, ZMQ_POLLIN, 0}, {s.wakeReceiver, 0, ZMQ_POLLIN, 0}};
+  zmq_pollitem_t items[2] = {{s.router, 0, ZMQ_POLLIN, 0},
+                             {nullptr, static_cast<zmq_fd_t>(SysWakeSignalHandle(s.wake)), ZMQ_POLLIN, 0}};
   long timeout = wait != 0 && !SchedulePending() ? WaitMs(s) : 0;
   zmq_poll(items, 2, timeout);
 

@@ -45,9 +45,11 @@ constexpr size_t kFrameRingHeaderSize = 64;
 constexpr size_t kFrameRingSlotHeaderSize = 256;
 constexpr size_t kFrameRingNoteSize = 96;  // a delivery's header as the wire encodes it
 constexpr uint32_t kFrameRingDeliveries = 16;
-// Waiters the server wakes when it rings the doorbell, and each woken waiter wakes
-// after it: the wake-up spreads as a tree, a few levels deep for many subscribers,
-// and no one pays for waking them all.
+// Waiters the server wakes when it rings the doorbell (each wake costs it the better
+// part of its work on a frame for many subscribers), and those each woken waiter wakes
+// after it: the wake-up spreads as a tree, a few levels deep for many subscribers, and
+// no one pays for waking them all.
+constexpr int kFrameRingServerWakes = 1;
 constexpr int kFrameRingWakes = 2;
 constexpr uint32_t kMaxFrameRingSlots = 256;
 constexpr uint64_t kMaxFrameRingSlotCapacity = uint64_t{1} << 30;

@@ -101,14 +101,14 @@ bool OrnaListRingDelivery(const OrnaAnswerData& data, const orna_wire::ReplyHead
 
 void OrnaPublishFrameRing() {
   if (gRing.memory != nullptr && PublishFrameRing(&gRing.writer))
-    SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingWakes);
+    SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingServerWakes);
 }
 
 void OrnaCloseFrameRing() {
   if (gRing.memory == nullptr) return;
   OrnaPublishFrameRing();
   LeaveFrameRing(&gRing.writer);
-  SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingWakes);
+  SysWakeOnSharedWord(FrameRingDoorbell(gRing.writer), kFrameRingServerWakes);
   SysCloseSharedMemory(gRing.memory);
   gRing.memory = nullptr;
   gRing.writer = FrameRingWriter{};

@@ -1,6 +1,5 @@
 // _SystemScheduleProperty: any thread may ask the server cycle to read a property's
 // contracts. Repeated requests before the cycle serves them count once.
-#include <zmq.h>
 
 #include <cstring>
 
@@ -17,7 +16,7 @@ int _SystemScheduleProperty(const char* moduleName, const char* property) {
   if (!schedule.open) return ORNA_NOT_INITIALIZED;
   schedule.pending.insert(property);
   if (!schedule.woken) {
-    zmq_send(schedule.wakeSender, "", 0, ZMQ_DONTWAIT);
+    SysRaiseWakeSignal(schedule.wake);
     schedule.woken = true;
   }
   return ORNA_OK;

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kWakeEndpoint = "inproc://orna-server-wake";
 
 // The lease of a subscription; ORNA_CONTRACT_LEASE_MS may shorten it (tests).
 int LeaseMs() {
@@ -39,14 +38,14 @@ void CloseAll(OrnaServer& s) {
   {
     MutexLock lock(Schedule().mutex);
     Schedule().open = false;
-    if (Schedule().wakeSender != nullptr) zmq_close(Schedule().wakeSender);
-    Schedule().wakeSender = nullptr;
+    Schedule().wake = nullptr;
   }
-  if (s.wakeReceiver != nullptr) zmq_close(s.wakeReceiver);
+  SysCloseWakeSignal(s.wake);
+  s.wake = nullptr;
   if (s.router != nullptr) zmq_close(s.router);
   OrnaStopCurveGate();
   if (s.context0mq != nullptr) zmq_ctx_term(s.context0mq);
-  s.wakeReceiver = s.router = s.context0mq = nullptr;
+  s.router = s.context0mq = nullptr;
   s.initialized = false;
 }
 
@@ -65,10 +64,8 @@ int _SystemInit(int /*argument*/) {
   s.context0mq = zmq_ctx_new();
   if (s.context0mq == nullptr) return ORNA_SOCKET_ERROR;
   s.router = zmq_socket(s.context0mq, ZMQ_ROUTER);
-  s.wakeReceiver = zmq_socket(s.context0mq, ZMQ_PAIR);
-  void* wakeSender = zmq_socket(s.context0mq, ZMQ_PAIR);
-  if (s.router == nullptr || s.wakeReceiver == nullptr || wakeSender == nullptr) {
-    if (wakeSender != nullptr) zmq_close(wakeSender);
+  s.wake = SysCreateWakeSignal();
+  if (s.router == nullptr || s.wake == nullptr) {
     CloseAll(s);
     return ORNA_SOCKET_ERROR;
   }
@@ -82,7 +79,6 @@ int _SystemInit(int /*argument*/) {
 
   int secured = OrnaSecureServerSocket(s.context0mq, s.router);
   if (secured != ORNA_OK) {
-    zmq_close(wakeSender);
     CloseAll(s);
     return secured;
   }
@@ -91,20 +87,14 @@ int _SystemInit(int /*argument*/) {
   std::string bind = "tcp://" + address + ":" + std::to_string(s.port);
   if (zmq_bind(s.router, bind.c_str()) != 0) {
     int error = errno;
-    zmq_close(wakeSender);
     CloseAll(s);
     return error == EADDRINUSE ? ORNA_ADDRESS_IN_USE : ORNA_SOCKET_ERROR;
-  }
-  if (zmq_bind(s.wakeReceiver, kWakeEndpoint) != 0 || zmq_connect(wakeSender, kWakeEndpoint) != 0) {
-    zmq_close(wakeSender);
-    CloseAll(s);
-    return ORNA_SOCKET_ERROR;
   }
   std::string host = address == "*" || address == "0.0.0.0" ? "127.0.0.1" : address;
   s.endpoint = "tcp://" + host + ":" + std::to_string(s.port);
   {
     MutexLock lock(Schedule().mutex);
-    Schedule().wakeSender = wakeSender;
+    Schedule().wake = s.wake;
     Schedule().open = true;
   }
   s.initialized = true;

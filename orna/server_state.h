@@ -14,6 +14,7 @@
 #include "orna/contracts.h"
 #include "orna/orna_api.h"
 #include "platform/annotated_mutex.h"
+#include "platform/wake_signal.h"
 
 using OrnaClock = std::chrono::steady_clock;
 
@@ -37,8 +38,8 @@ struct OrnaSchedule {
   std::string moduleName GUARDED_BY(mutex);  // copy of the registered module name
   bool open GUARDED_BY(mutex) = false;       // the transport exists and may be woken
   std::set<std::string> pending GUARDED_BY(mutex);
-  bool woken GUARDED_BY(mutex) = false;      // a wake-up message is on its way
-  void* wakeSender GUARDED_BY(mutex) = nullptr;  // inproc socket
+  bool woken GUARDED_BY(mutex) = false;      // the wake signal is raised
+  SysWakeSignal* wake GUARDED_BY(mutex) = nullptr;  // the server's, while it is open
 };
 
 struct OrnaCounters {
@@ -59,7 +60,7 @@ struct OrnaServer {
   bool initialized = false;
   void* context0mq = nullptr;
   void* router = nullptr;
-  void* wakeReceiver = nullptr;
+  SysWakeSignal* wake = nullptr;  // raised by schedules, waited on by the cycle
   int port = 0;
   std::string endpoint;  // what clients connect to
 
