@@ -41,4 +41,6 @@ fi
 echo "== the Windows hvxserver.exe under Wine, served to Linux clients =="
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target windows_server_tests hvxserver
-HVX_WINDOWS_SERVER="$PWD/build-windows/app/hvxserver.exe" build/tests/windows/windows_server_tests
+HVX_WINDOWS_SERVER="$PWD/build-windows/app/hvxserver.exe" \
+  HVX_WINDOWS_ORNACTL="$PWD/build-windows/tools/ornactl/ornactl.exe" \
+  build/tests/windows/windows_server_tests

@@ -1,10 +1,12 @@
 // The Windows build of hvxserver, run under Wine, serving this (Linux) side over
 // loopback: frames whose pixels match their header, the measured frame rate, a restart,
 // Ctrl+C ending it with its log line, the dead-man heartbeat in the Windows registry,
-// and the quit switch of the Linux server ending the Windows one.
+// the quit switch of the Linux server ending the Windows one, and a Windows client on
+// the same machine taking frames through the server's shared memory.
 //
 // Run by scripts/windows-test.sh, which builds the Windows programs and names the
-// server in HVX_WINDOWS_SERVER (with WINEPREFIX and a running wineserver).
+// server in HVX_WINDOWS_SERVER and ornactl in HVX_WINDOWS_ORNACTL (with WINEPREFIX and
+// a running wineserver).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -190,6 +192,43 @@ TEST_F(WindowsServer, QuitSwitchOfTheLinuxServerEndsIt) {
   ASSERT_TRUE(run_.WaitExit(10000, &status));
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(0, WEXITSTATUS(status));
+}
+
+}  // namespace
+
+namespace {
+
+// A Windows client on the server's machine (the same Wine prefix: the same machine and
+// session to the library) takes frames through the server's file mapping, whole and in
+// order; the Linux client beside it is of another host and takes them over TCP.
+TEST_F(WindowsServer, AWindowsClientOnItsMachineTakesFramesThroughSharedMemory) {
+  const char* ornactl = getenv("HVX_WINDOWS_ORNACTL");
+  ASSERT_TRUE(ornactl != nullptr && *ornactl != '\0')
+      << "HVX_WINDOWS_ORNACTL must name the Windows ornactl.exe (scripts/windows-test.sh)";
+  ASSERT_NO_FATAL_FAILURE(StartServer());
+  ChildOptions options;
+  options.program = "/usr/bin/wine";
+  options.args = {ornactl, "monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
+                  "--updates", "10", "--seconds", "60", "--json"};
+  options.environment = run_.Environment();
+  std::string output;
+  ASSERT_EQ(0, RunToEnd(options, 90000, &output)) << output;
+  EXPECT_EQ(10u, Count(output, "\"path\":\"shared memory\"")) << output;
+  size_t at = 0;
+  long long previous = 0;
+  for (int line = 0; line < 10; ++line) {
+    at = output.find("\"frameNumber\":", at);
+    ASSERT_NE(std::string::npos, at) << output;
+    at += strlen("\"frameNumber\":");
+    const long long number = strtoll(output.c_str() + at, nullptr, 10);
+    EXPECT_GT(number, previous) << output;
+    previous = number;
+  }
+  FrameTally overTcp;
+  ASSERT_NO_FATAL_FAILURE(TakeFrames(run_, 5, true, &overTcp));
+  EXPECT_EQ(5, overTcp.frames);
+  EXPECT_EQ(0, overTcp.wrong);
+  EXPECT_TRUE(Stop());
 }
 
 }  // namespace

@@ -105,6 +105,8 @@ int main(int argc, char** argv) {
   // the end of the program.
   SysIgnoreBrokenPipe();
   CLI::App app{"ornactl: read, write and monitor properties of ORNA servers"};
+  // Addresses begin with '/': the Windows build would take them for "/option"s.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
 
   CallOptions readOptions;
