@@ -191,6 +191,11 @@ std::string RingSeed(uint32_t slot, uint32_t length, bool ownGeneration, size_t 
   FrameRingNotice notice;
   WriteFrameRing(&writer, bytes, 10, bytes, 20, &notice);
   WriteFrameRing(&writer, bytes, 4, bytes, 60, &notice);
+  // The second frame listed for the contract the fuzz target looks up (the notice's
+  // slot), and published, as for a subscriber woken by the doorbell.
+  const uint8_t note[kFrameRingNoteSize] = {};
+  ListFrameRingDelivery(&writer, note, slot, 7);
+  PublishFrameRing(&writer);
   std::string seed(25, '\0');
   memcpy(&seed[0], &notice.generation, 8);
   memcpy(&seed[8], &notice.sequence, 8);
