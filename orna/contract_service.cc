@@ -130,6 +130,7 @@ void Deliver(OrnaContract& c, ReplyHeader header, OrnaAnswerData* data) {
   for (OrnaSubscriber& subscriber : c.subscribers) {
     if (ListForDoorbell(subscriber, c, header, data, &ring)) {
       ++s.counters.deliveries;
+      ++s.counters.doorbellDeliveries;
       continue;
     }
     int error = OrnaOpenToClient(s.router, subscriber.routingId);

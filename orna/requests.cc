@@ -154,6 +154,7 @@ void ServeDescribe(const std::string& client, const RequestHeader& request) {
   add("requests", std::to_string(s.counters.requests));
   add("malformed", std::to_string(s.counters.malformed));
   add("deliveries", std::to_string(s.counters.deliveries));
+  add("doorbellDeliveries", std::to_string(s.counters.doorbellDeliveries));
   add("dropped", std::to_string(s.counters.dropped));
   add("pixelCopies", std::to_string(s.counters.pixelCopies));
   ReplyHeader answer = AnswerTo(request, ORNA_OK);

@@ -45,7 +45,8 @@ struct OrnaSchedule {
 struct OrnaCounters {
   uint64_t requests = 0;
   uint64_t malformed = 0;
-  uint64_t deliveries = 0;      // messages handed to subscribers
+  uint64_t deliveries = 0;      // deliveries to subscribers (messages and doorbell)
+  uint64_t doorbellDeliveries = 0;  // of those, listed in the frame ring: no message sent
   uint64_t dropped = 0;         // messages dropped because a client's queue was full
   uint64_t pixelCopies = 0;     // frames copied out of the module's memory
 };

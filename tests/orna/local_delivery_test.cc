@@ -123,6 +123,11 @@ TEST_F(LocalDeliveryTest, FramesThroughTheRingAreTheDeliveriesTcpGives) {
   }
   EXPECT_GE(compared, 20u);
   EXPECT_EQ(0u, OrnaSubscriptionMissed(local));
+  // After its first notice the local subscriber is woken by the ring's doorbell: its
+  // frames cost the server no message.
+  OrnaServerDescription d;
+  ASSERT_EQ(ORNA_OK, OrnaDescribeServer(server->Address().c_str(), &d, kCallTimeoutMs));
+  EXPECT_GE(strtoull(d.Field("doorbellDeliveries").c_str(), nullptr, 10), 25u);
 }
 
 // Subscriptions of different capacities are contracts of their own, served by one read:

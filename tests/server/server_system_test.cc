@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +22,7 @@
 #include "source/playback_order.h"
 #include "tests/orna/raw_dealer.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wait_until.h"
 #include "tests/system/hvx_server_run.h"
 #include "tools/ornactl/crc32.h"
 
@@ -198,6 +202,46 @@ TEST_F(ServerSystemTest, LocalSubscriberFollowsARestartToLargerFrames) {
     EXPECT_EQ(0u, wrong);
   }
   EXPECT_TRUE(large);
+  OrnaUnsubscribe(s);
+}
+
+// A local client killed while it reads frames in place (ornactl monitor, SIGKILL)
+// holds nothing up: the server goes on, and the local subscriber beside it gets every
+// frame through the ring.
+TEST_F(ServerSystemTest, ALocalClientKilledWhileItReadsHoldsNobodyUp) {
+  ASSERT_NO_FATAL_FAILURE(StartServer("50"));
+  ChildOptions options;
+  options.program = ORNACTL_PATH;
+  options.args = {"monitor", run_.Address("Output"), "Frame.Sched", "--interval", "0",
+                  "--seconds", "60", "--json"};
+  options.environment = run_.Environment();
+  const std::string printed = run_.dir().Join("monitor.txt");
+  options.stdoutPath = printed;
+  ChildProcess monitor(options);
+  ASSERT_TRUE(monitor.Start());
+  OrnaSubscription* s = nullptr;
+  ASSERT_EQ(0, OrnaSubscribe(run_.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                             kWidth * kHeight, 0, 3000, &s));
+  auto linesPrinted = [&] {
+    std::ifstream in(printed);
+    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in),
+                                       std::istreambuf_iterator<char>(), '\n'));
+  };
+  ASSERT_TRUE(WaitUntil(15000, [&] { return linesPrinted() >= 5; })) << "the monitor took no frames";
+  monitor.Kill();
+  int taken = 0;
+  uint32_t previous = 0;
+  OrnaReply reply;
+  for (int i = 0; i < 40 && taken < 25; ++i) {
+    if (OrnaNextDelivery(s, &reply, 3000) != 0 || reply.result != 0) continue;
+    EXPECT_TRUE(reply.sharedMemory);
+    const uint32_t number = LoadLe32(reply.bytes + kHeaderFrameNumber);
+    EXPECT_GT(number, previous);
+    previous = number;
+    ++taken;
+  }
+  EXPECT_EQ(25, taken);
+  EXPECT_LE(OrnaSubscriptionMissed(s), 3u);
   OrnaUnsubscribe(s);
 }
 
