@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 
+#include "orna/etcd_resolve.h"
 #include "orna/orna_api.h"
 #include "platform/annotated_mutex.h"
 #include "platform/private_files.h"
@@ -296,12 +297,14 @@ void OrnaWithdrawServer(const std::string& context, const std::string& server) {
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint, bool* gone) {
   if (gone != nullptr) *gone = false;
+  const EtcdLookup etcd = OrnaEtcdResolve(context, server, endpoint);
+  if (etcd == EtcdLookup::kFound) return true;
   long pid = 0;
   bool entry = ReadEntryCached(EntryPath(context, server), endpoint, &pid);
   if (entry && SysProcessAlive(pid)) return true;
   if (ResolveFromFile(context, server, endpoint)) return true;
   // The directory holds entries of this host's processes only, so its process having
   // ended means the server has.
-  if (gone != nullptr) *gone = entry;
+  if (gone != nullptr) *gone = entry || etcd == EtcdLookup::kGone;
   return false;
 }

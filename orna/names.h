@@ -35,9 +35,11 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
 // Removes the entry written by this process, if it is still ours: never one that a
 // newer server wrote over it, even while that happens.
 void OrnaWithdrawServer(const std::string& context, const std::string& server);
-// The endpoint of /context/server: from a live entry of the names directory, else from
-// the static names file. False when neither has it (or the entry's process is gone);
+// The endpoint of /context/server: from etcd when ORNA_NAMES_ETCD is set
+// (orna/etcd_resolve.h), else from a live entry of the names directory, else from the
+// static names file. False when neither has it (or the entry's process is gone);
 // *gone (when given) then tells whether an entry was found whose process has ended:
-// that server is not coming, where a missing entry may still be a server starting.
+// that server is not coming, where a missing entry may still be a server starting (an
+// entry in etcd of this host whose process has ended counts the same).
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint, bool* gone = nullptr);
