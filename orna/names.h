@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr int kOrnaDefaultBasePort = 47000;
 
@@ -43,3 +44,13 @@ void OrnaWithdrawServer(const std::string& context, const std::string& server);
 // entry in etcd of this host whose process has ended counts the same).
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint, bool* gone = nullptr);
+
+// A server as the names directory or the names file lists it.
+struct OrnaLocalName {
+  std::string context, server, endpoint;
+  long pid = 0;  // names directory only
+};
+// The live entries of the names directory (trusted ones, whose process runs), and the
+// lines of the names file, of CONTEXT or of every context when it is empty.
+void OrnaListNamesDirectory(const std::string& context, std::vector<OrnaLocalName>* names);
+void OrnaListNamesFile(const std::string& context, std::vector<OrnaLocalName>* names);
