@@ -192,9 +192,11 @@ EtcdStatus EtcdGateway::Post(const char* path, const std::string& body, std::str
     } else {
       client = std::make_unique<httplib::ClientImpl>(endpoint.host, endpoint.port);
     }
-    client->set_connection_timeout(0, kEtcdConnectTimeoutMs * 1000);
-    client->set_read_timeout(0, kEtcdReadTimeoutMs * 1000);
-    client->set_write_timeout(0, kEtcdReadTimeoutMs * 1000);
+    // Seconds and microseconds below a second each, as the poll behind them wants.
+    client->set_connection_timeout(kEtcdConnectTimeoutMs / 1000,
+                                   kEtcdConnectTimeoutMs % 1000 * 1000);
+    client->set_read_timeout(kEtcdReadTimeoutMs / 1000, kEtcdReadTimeoutMs % 1000 * 1000);
+    client->set_write_timeout(kEtcdReadTimeoutMs / 1000, kEtcdReadTimeoutMs % 1000 * 1000);
     httplib::Request request;
     request.method = "POST";
     request.path = path;

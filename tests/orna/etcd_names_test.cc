@@ -5,8 +5,10 @@
 // runs out with its lease; a crashed server's restart takes its name at once; an etcd
 // outage under a running server costs nothing; a cluster that loses a member goes on.
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -200,6 +202,38 @@ TEST_F(EtcdNamesTest, EtcdAwayAndBackUnderARunningServer) {
   EXPECT_EQ(server->pid(), entry.pid);
   EXPECT_TRUE(Answers(*server));
   EXPECT_NE(std::string::npos, ReadWholeFile(dir_.Join("feclog.log")).find("etcd: "));
+}
+
+TEST_F(EtcdNamesTest, EtcdThatNeverAnswersDoesNotHoldUpTheStart) {
+  // Takes every request and answers none.
+  httplib::Server silent;
+  std::atomic<bool> ending{false};
+  silent.Post(".*", [&ending](const httplib::Request&, httplib::Response&) {
+    for (int i = 0; i < 100 && !ending; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  });
+  const int port = silent.bind_to_any_port("127.0.0.1");
+  std::thread serving([&silent] { silent.listen_after_bind(); });
+  TestServerOptions options;
+  options.server = "PATIENT";
+  options.port = FreeLoopbackPort();
+  // Ten endpoints, each costing its full read time-out: 10 s for every request.
+  std::string endpoints;
+  for (int i = 0; i < 10; ++i)
+    endpoints += (i > 0 ? "," : "") + std::string("http://127.0.0.1:") + std::to_string(port);
+  options.environment = {{"ORNA_NAMES_ETCD", endpoints}};
+  auto start = std::chrono::steady_clock::now();
+  TestServerProcess* server = SpawnServer(options);
+  EXPECT_TRUE(WaitUntil(20000, [&] {
+    return server->Stdout().find("serving") != std::string::npos || !server->Running();
+  }));
+  // Its first answer is waited for 2 s at most, then the start goes on.
+  EXPECT_LT(SecondsSince(start), 7.0);
+  EXPECT_TRUE(server->Running()) << server->Stdout() << server->Stderr();
+  server->Kill();
+  ending = true;
+  silent.stop();
+  serving.join();
 }
 
 TEST_F(EtcdNamesTest, ThreeMembersOneKilledResolvingGoesOn) {
