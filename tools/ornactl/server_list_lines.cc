@@ -1,6 +1,7 @@
 #include "tools/ornactl/server_list_lines.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "tools/common/json_text.h"
 
@@ -18,9 +19,13 @@ int64_t AgeOf(const OrnaKnownServer& server, int64_t now) {
 
 std::string Sources(const OrnaKnownServer& server) {
   std::string text;
-  for (auto [in, name] : {std::pair{server.inEtcd, "etcd"}, std::pair{server.inDirectory, "directory"},
-                          std::pair{server.inFile, "file"}})
-    if (in) text += (text.empty() ? "" : ",") + std::string(name);
+  for (auto [in, name] : {std::pair{server.inEtcd, "etcd"},
+                          std::pair{server.inDirectory, "directory"},
+                          std::pair{server.inFile, "file"}}) {
+    if (!in) continue;
+    if (!text.empty()) text += ',';
+    text += name;
+  }
   return text;
 }
 
