@@ -35,6 +35,7 @@ constexpr ErrorTable BuildTable() {
   Put(table, ORNA_ADDRESS_IN_USE, "server port already in use");
   Put(table, ORNA_SOCKET_ERROR, "socket error");
   Put(table, ORNA_NAMES_ERROR, "names directory not writable");
+  Put(table, ORNA_NAME_TAKEN, "server name taken");
   Put(table, ORNA_ILLEGAL_READ_WRITE, "illegal read-write access");
   Put(table, ORNA_REMOTE_EXIT_REFUSED, "remote exit not allowed");
   Put(table, ORNA_NOT_INITIALIZED, "server not initialized");

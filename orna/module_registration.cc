@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "orna/etcd_registration.h"
 #include "orna/names.h"
 #include "orna/orna_client.h"
 #include "orna/server_state.h"
@@ -106,7 +107,12 @@ int RegisterEquipmentModule(const char* serverName, const char* moduleName, int 
   if (initFunction != nullptr) initFunction();
   s.moduleRegistered = true;
   s.nextBackground = OrnaClock::now() + std::chrono::milliseconds(intervalMs);
+  // Another live server of the name in etcd refuses the registration before anything
+  // is published here.
+  if (int r = OrnaEtcdRegister(s.context, s.serverName, s.sharedEndpoint); r != ORNA_OK)
+    return r;
   if (!OrnaPublishServer(s.context, s.serverName, s.endpoint)) {
+    OrnaEtcdWithdraw();
     feclog("cannot publish /%s/%s in %s", s.context.c_str(), s.serverName.c_str(),
            OrnaNamesDirectory().c_str());
     return ORNA_NAMES_ERROR;

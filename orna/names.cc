@@ -1,5 +1,6 @@
 #include "orna/names.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +8,10 @@
 #include <mutex>
 #include <set>
 
+#include "orna/etcd_resolve.h"
 #include "orna/orna_api.h"
 #include "platform/annotated_mutex.h"
+#include "platform/folder_listing.h"
 #include "platform/private_files.h"
 #include "platform/process_end.h"
 #include "platform/processes.h"
@@ -70,6 +73,24 @@ std::string Encode(const std::string& name) {
     }
   }
   return out;
+}
+
+// The name an Encode()d file name stands for; false for a file name Encode never makes.
+bool Decode(const std::string& fileName, std::string* name) {
+  name->clear();
+  for (size_t i = 0; i < fileName.size(); ++i) {
+    if (fileName[i] != '%') {
+      *name += fileName[i];
+      continue;
+    }
+    unsigned value = 0;
+    if (i + 2 >= fileName.size() || sscanf(fileName.c_str() + i + 1, "%2X", &value) != 1 ||
+        !isxdigit((unsigned char)fileName[i + 1]) || !isxdigit((unsigned char)fileName[i + 2]))
+      return false;
+    *name += (char)value;
+    i += 2;
+  }
+  return !name->empty() && Encode(*name) == fileName;
 }
 
 std::string EntryPath(const std::string& context, const std::string& server) {
@@ -185,24 +206,36 @@ bool ReadEntryCached(const std::string& path, std::string* endpoint, long* pid) 
   return true;
 }
 
-bool ResolveFromFile(const std::string& context, const std::string& server,
-                     std::string* endpoint) {
+// Calls SEEN with each "/context/server tcp://host:port" line of the names file until
+// it answers true; false when there is no names file.
+template <typename Seen>
+bool ReadNamesFile(Seen seen) {
   const char* file = getenv("ORNA_NAMES_FILE");
   if (file == nullptr || *file == '\0') return false;
   FILE* f = fopen(file, "r");
   if (f == nullptr) return false;
-  std::string wanted = "/" + context + "/" + server;
   char line[1024];
-  bool found = false;
-  while (!found && fgets(line, sizeof line, f) != nullptr) {
+  bool done = false;
+  while (!done && fgets(line, sizeof line, f) != nullptr) {
     char name[512], address[512];
     if (line[0] == '#' || sscanf(line, "%511s %511s", name, address) != 2) continue;
+    done = seen(name, address);
+  }
+  fclose(f);
+  return true;
+}
+
+bool ResolveFromFile(const std::string& context, const std::string& server,
+                     std::string* endpoint) {
+  std::string wanted = "/" + context + "/" + server;
+  bool found = false;
+  ReadNamesFile([&](const char* name, const char* address) {
     if (wanted == name) {
       *endpoint = address;
       found = true;
     }
-  }
-  fclose(f);
+    return found;
+  });
   return found;
 }
 
@@ -296,12 +329,51 @@ void OrnaWithdrawServer(const std::string& context, const std::string& server) {
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint, bool* gone) {
   if (gone != nullptr) *gone = false;
+  const EtcdLookup etcd = OrnaEtcdResolve(context, server, endpoint);
+  if (etcd == EtcdLookup::kFound) return true;
   long pid = 0;
   bool entry = ReadEntryCached(EntryPath(context, server), endpoint, &pid);
   if (entry && SysProcessAlive(pid)) return true;
   if (ResolveFromFile(context, server, endpoint)) return true;
   // The directory holds entries of this host's processes only, so its process having
   // ended means the server has.
-  if (gone != nullptr) *gone = entry;
+  if (gone != nullptr) *gone = entry || etcd == EtcdLookup::kGone;
   return false;
+}
+
+void OrnaListNamesDirectory(const std::string& context, std::vector<OrnaLocalName>* names) {
+  names->clear();
+  const std::string root = OrnaNamesDirectory();
+  std::vector<std::string> contexts;
+  if (context.empty()) {
+    if (!TrustedPath(root) || !SysListFolder(root.c_str(), &contexts)) return;
+  } else {
+    contexts.push_back(Encode(context));
+  }
+  for (const std::string& contextFile : contexts) {
+    OrnaLocalName name;
+    std::vector<std::string> servers;
+    const std::string folder = root + kSysPathSeparator + contextFile;
+    if (!Decode(contextFile, &name.context) || !SysListFolder(folder.c_str(), &servers))
+      continue;
+    for (const std::string& serverFile : servers) {
+      if (!Decode(serverFile, &name.server)) continue;  // withdrawn entries and strangers
+      if (ReadEntryCached(EntryPath(name.context, name.server), &name.endpoint, &name.pid) &&
+          SysProcessAlive(name.pid))
+        names->push_back(name);
+    }
+  }
+}
+
+void OrnaListNamesFile(const std::string& context, std::vector<OrnaLocalName>* names) {
+  names->clear();
+  ReadNamesFile([&](const char* address, const char* endpoint) {
+    OrnaLocalName name;
+    if (OrnaParseAddress(address, &name.context, &name.server, nullptr) &&
+        (context.empty() || context == name.context)) {
+      name.endpoint = endpoint;
+      names->push_back(name);
+    }
+    return false;
+  });
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr int kOrnaDefaultBasePort = 47000;
 
@@ -35,9 +36,21 @@ bool OrnaPublishServer(const std::string& context, const std::string& server,
 // Removes the entry written by this process, if it is still ours: never one that a
 // newer server wrote over it, even while that happens.
 void OrnaWithdrawServer(const std::string& context, const std::string& server);
-// The endpoint of /context/server: from a live entry of the names directory, else from
-// the static names file. False when neither has it (or the entry's process is gone);
+// The endpoint of /context/server: from etcd when ORNA_NAMES_ETCD is set
+// (orna/etcd_resolve.h), else from a live entry of the names directory, else from the
+// static names file. False when neither has it (or the entry's process is gone);
 // *gone (when given) then tells whether an entry was found whose process has ended:
-// that server is not coming, where a missing entry may still be a server starting.
+// that server is not coming, where a missing entry may still be a server starting (an
+// entry in etcd of this host whose process has ended counts the same).
 bool OrnaResolveServer(const std::string& context, const std::string& server,
                        std::string* endpoint, bool* gone = nullptr);
+
+// A server as the names directory or the names file lists it.
+struct OrnaLocalName {
+  std::string context, server, endpoint;
+  long pid = 0;  // names directory only
+};
+// The live entries of the names directory (trusted ones, whose process runs), and the
+// lines of the names file, of CONTEXT or of every context when it is empty.
+void OrnaListNamesDirectory(const std::string& context, std::vector<OrnaLocalName>* names);
+void OrnaListNamesFile(const std::string& context, std::vector<OrnaLocalName>* names);

@@ -44,6 +44,7 @@ enum : int {
   ORNA_ADDRESS_IN_USE = 63,       // the server port is taken by another process
   ORNA_SOCKET_ERROR = 64,         // the transport could not be set up
   ORNA_NAMES_ERROR = 66,          // the names directory could not be written
+  ORNA_NAME_TAKEN = 67,           // a live server of another process holds the name in etcd
   ORNA_ILLEGAL_READ_WRITE = 73,   // access not allowed
   ORNA_REMOTE_EXIT_REFUSED = 74,  // SRVEXIT while gAllowRemoteExit is 0
   ORNA_NOT_INITIALIZED = 75,      // server side used before _SystemInit

@@ -10,9 +10,11 @@
 
 #include "orna/curve_transport.h"
 #include "orna/frame_ring_server.h"
+#include "orna/etcd_registration.h"
 #include "orna/names.h"
 #include "orna/server_state.h"
 #include "orna/tuning.h"
+#include "platform/host_name.h"
 
 namespace {
 
@@ -92,6 +94,9 @@ int _SystemInit(int /*argument*/) {
   }
   std::string host = address == "*" || address == "0.0.0.0" ? "127.0.0.1" : address;
   s.endpoint = "tcp://" + host + ":" + std::to_string(s.port);
+  std::string hostName;
+  if (host != address && SysHostName(&hostName)) host = hostName;
+  s.sharedEndpoint = "tcp://" + host + ":" + std::to_string(s.port);
   {
     MutexLock lock(Schedule().mutex);
     Schedule().wake = s.wake;
@@ -104,6 +109,7 @@ int _SystemInit(int /*argument*/) {
 void OrnaShutdownServer() {
   OrnaServer& s = Server();
   if (s.published) OrnaWithdrawServer(s.context, s.serverName);
+  OrnaEtcdWithdraw();
   s.published = false;
   OrnaCloseFrameRing();
   CloseAll(s);  // lingers until the last answers are out

@@ -64,6 +64,9 @@ struct OrnaServer {
   SysWakeSignal* wake = nullptr;  // raised by schedules, waited on by the cycle
   int port = 0;
   std::string endpoint;  // what clients connect to
+  // The endpoint clients on other hosts connect to: the bind address, or the host name
+  // when the server listens on every interface.
+  std::string sharedEndpoint;
 
   // Equipment module, from RegisterEquipmentModule.
   bool moduleRegistered = false;

@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14
   libcpp-httplib-dev libturbojpeg0-dev libtiff-dev
   chromium ffmpeg nlohmann-json3-dev
+  etcd-server etcd-client
 )
 
 missing=()
@@ -28,3 +29,10 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The tests start etcd members of their own on free ports; Debian's etcd-server also
+# starts a system etcd on port 2379, which nothing here uses: stopped again when this
+# run installed it.
+if printf '%s\n' "${missing[@]}" | grep -qx etcd-server && [ -d /run/systemd/system ]; then
+  $SUDO systemctl disable --now etcd >/dev/null 2>&1 || true
+fi

@@ -31,6 +31,7 @@ TEST(ErrorTextsTest, NamedCodes) {
       {ORNA_ADDRESS_IN_USE, "server port already in use"},
       {ORNA_SOCKET_ERROR, "socket error"},
       {ORNA_NAMES_ERROR, "names directory not writable"},
+      {ORNA_NAME_TAKEN, "server name taken"},
       {ORNA_ILLEGAL_READ_WRITE, "illegal read-write access"},
       {ORNA_REMOTE_EXIT_REFUSED, "remote exit not allowed"},
       {ORNA_NOT_INITIALIZED, "server not initialized"},

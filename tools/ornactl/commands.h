@@ -65,7 +65,16 @@ int RunMonitor(const MonitorOptions& options);
 // (by SIGINT or SIGTERM, or a server silent for the time-out: the frames so far are
 // written).
 int RunRecord(const RecordOptions& options);
+struct ServersOptions {
+  std::string context;  // empty: every context
+  int timeoutMs = 1000;  // of each server's ping
+  bool json = false;
+};
+
 int RunProps(const ListingOptions& options);
+// Lists every server known through etcd, the names directory and the names file, each
+// pinged (at most timeoutMs); 0 whether or not they answer, 2 for a bad context.
+int RunServers(const ServersOptions& options);
 // Writes a new CURVE key pair as PREFIX.key (private) and PREFIX.pub, labelled LABEL
 // (the prefix's file name when empty). 1 when either file exists or can't be written.
 int RunKeygen(const std::string& prefix, const std::string& label);

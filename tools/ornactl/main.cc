@@ -131,6 +131,14 @@ int main(int argc, char** argv) {
   AddListingCommand(&app, "devices", "list the devices of a server", "server", "/CONTEXT/SERVER",
                     &devicesOptions);
 
+  ornactl::ServersOptions serversOptions;
+  CLI::App* servers = app.add_subcommand(
+      "servers", "list the servers known through etcd, the names directory and file");
+  servers->add_option("context", serversOptions.context, "only this context");
+  servers->add_option("--timeout", serversOptions.timeoutMs, "time-out of each ping in ms")
+      ->capture_default_str();
+  servers->add_flag("--json", serversOptions.json, "one JSON object per line");
+
   std::string keyPrefix, keyLabel;
   CLI::App* keygen = app.add_subcommand(
       "keygen", "make a CURVE key pair: PREFIX.key (private) and PREFIX.pub");
@@ -163,5 +171,6 @@ int main(int argc, char** argv) {
   if (record->parsed()) return ornactl::RunRecord(recordOptions);
   if (keygen->parsed()) return ornactl::RunKeygen(keyPrefix, keyLabel);
   if (props->parsed()) return ornactl::RunProps(propsOptions);
+  if (servers->parsed()) return ornactl::RunServers(serversOptions);
   return ornactl::RunDevices(devicesOptions);
 }
