@@ -115,6 +115,16 @@ json Parse(const std::string& text) {
   return answer.is_object() ? answer : json();
 }
 
+// A transaction's answer: false unless it is an object; *succeeded whether its
+// compares held.
+bool ReadTxnAnswer(const std::string& text, json* answer, bool* succeeded) {
+  *answer = Parse(text);
+  if (!answer->is_object()) return false;
+  auto held = answer->find("succeeded");
+  *succeeded = held != answer->end() && held->is_boolean() && held->get<bool>();
+  return true;
+}
+
 }  // namespace
 
 bool EtcdParseEndpoints(const std::string& text, std::vector<EtcdEndpoint>* endpoints,
@@ -250,12 +260,10 @@ EtcdStatus EtcdGateway::CreateIfAbsent(const std::string& key, const std::string
       {"failure", json::array({{{"request_range", {{"key", Base64Encode(key)}}}}})}};
   std::string text;
   int status = 0;
-  if (Post("/v3/kv/txn", request.dump(), &text, &status) != EtcdStatus::kOk || status != 200)
+  json answer;
+  if (Post("/v3/kv/txn", request.dump(), &text, &status) != EtcdStatus::kOk || status != 200 ||
+      !ReadTxnAnswer(text, &answer, created))
     return EtcdStatus::kUnavailable;
-  json answer = Parse(text);
-  if (!answer.is_object()) return EtcdStatus::kUnavailable;
-  auto succeeded = answer.find("succeeded");
-  *created = succeeded != answer.end() && succeeded->is_boolean() && succeeded->get<bool>();
   if (*created) return EtcdStatus::kOk;
   // The failure branch's range: the entry that holds the key. It may have gone between
   // the compare and the range only in another revision, so it is there.
@@ -281,12 +289,10 @@ EtcdStatus EtcdGateway::ReplaceIf(const std::string& key, int64_t modRevision,
                   {"success", json::array({PutRequest(key, value, lease)})}};
   std::string text;
   int status = 0;
-  if (Post("/v3/kv/txn", request.dump(), &text, &status) != EtcdStatus::kOk || status != 200)
+  json answer;
+  if (Post("/v3/kv/txn", request.dump(), &text, &status) != EtcdStatus::kOk || status != 200 ||
+      !ReadTxnAnswer(text, &answer, replaced))
     return EtcdStatus::kUnavailable;
-  json answer = Parse(text);
-  if (!answer.is_object()) return EtcdStatus::kUnavailable;
-  auto succeeded = answer.find("succeeded");
-  *replaced = succeeded != answer.end() && succeeded->is_boolean() && succeeded->get<bool>();
   return EtcdStatus::kOk;
 }
 

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "orna/base64.h"
+
 extern char** environ;
 
 namespace {
@@ -28,31 +30,6 @@ bool HighPipe(int* readEnd, int* writeEnd) {
   close(ends[0]);
   close(ends[1]);
   return *readEnd >= 0 && *writeEnd >= 0;
-}
-
-bool DecodeBase64(const std::string& text, std::string* bytes) {
-  auto value = [](char c) -> int {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-  };
-  uint32_t bits = 0;
-  int count = 0;
-  for (char c : text) {
-    if (c == '=') break;
-    const int v = value(c);
-    if (v < 0) return false;
-    bits = (bits << 6) | static_cast<uint32_t>(v);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      bytes->push_back(static_cast<char>((bits >> count) & 0xff));
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -193,7 +170,7 @@ bool DevToolsBrowser::Screenshot(const std::string& path) {
   nlohmann::json result;
   if (!Call("Page.captureScreenshot", {{"format", "png"}}, true, &result)) return false;
   std::string png;
-  if (!DecodeBase64(result.value("data", ""), &png) || png.empty()) {
+  if (!Base64Decode(result.value("data", ""), &png) || png.empty()) {
     error_ = "screenshot: no picture";
     return false;
   }
