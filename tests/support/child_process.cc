@@ -49,7 +49,12 @@ bool ChildProcess::Start() {
   const char* out = options_.stdoutPath.empty() ? "/dev/null" : options_.stdoutPath.c_str();
   const char* err = options_.stderrPath.empty() ? "/dev/null" : options_.stderrPath.c_str();
   posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // One file for both: one open shared by the two, or each would write over the other
+  // from its own offset.
+  if (!options_.stderrPath.empty() && options_.stderrPath == options_.stdoutPath)
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  else
+    posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // A clean signal state: the test runner may have blocked or ignored some.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
