@@ -3,7 +3,8 @@
 // at the same time), made when the first frame for a local subscriber comes and made
 // anew, larger, when a frame outgrows its slots. A ring left behind by a crashed server
 // of the same port is replaced. Each frame is written into it once, whatever the
-// number of local subscribers; each of them is sent a notice of where it lies.
+// number of local subscribers; a subscriber is sent a notice of where it lies, or,
+// once it knows the ring and waits on its doorbell, finds it listed in its slot.
 //
 // Threading: main thread only (inside _SystemCycle), like the rest of the server.
 #pragma once

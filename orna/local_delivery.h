@@ -1,7 +1,8 @@
 // Local delivery: frames for a subscriber on the server's own host go through the
 // server's frame ring in shared memory (frame_ring.h) instead of TCP. A client that may
 // use it sends its host's identity with each subscription; a server that may use it
-// and finds its own identity there answers that subscriber's frames with ring notices.
+// and finds its own identity there answers that subscriber's frames through the ring
+// (a notice, then the ring's doorbell where the client waits on it).
 // Either side turns it off with ORNA_SHARED_MEMORY=0, and without a host identity
 // (platform/shared_memory.h) it is off; TCP then carries everything, as it always does
 // for other values than frames and for other hosts.
