@@ -219,15 +219,17 @@ TEST_F(ServerSystemTest, ALocalClientKilledWhileItReadsHoldsNobodyUp) {
   options.stdoutPath = printed;
   ChildProcess monitor(options);
   ASSERT_TRUE(monitor.Start());
-  OrnaSubscription* s = nullptr;
-  ASSERT_EQ(0, OrnaSubscribe(run_.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
-                             kWidth * kHeight, 0, 3000, &s));
   auto linesPrinted = [&] {
     std::ifstream in(printed);
     return static_cast<int>(std::count(std::istreambuf_iterator<char>(in),
                                        std::istreambuf_iterator<char>(), '\n'));
   };
   ASSERT_TRUE(WaitUntil(15000, [&] { return linesPrinted() >= 5; })) << "the monitor took no frames";
+  // Subscribed only now: frames the ring moved past while the test waited would count as
+  // missed.
+  OrnaSubscription* s = nullptr;
+  ASSERT_EQ(0, OrnaSubscribe(run_.Address("Output").c_str(), "Frame.Sched", ORNA_FMT_IMAGE,
+                             kWidth * kHeight, 0, 3000, &s));
   monitor.Kill();
   int taken = 0;
   uint32_t previous = 0;
